@@ -1,0 +1,223 @@
+// The cell view window against a real X server: where it opens, what its
+// pixels read back as, and closing it through the close box while the
+// program thread is drawing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+#include "automaton/colour.h"
+#include "tests/x11_probe.h"
+#include "view/view_window.h"
+
+namespace glimmet {
+namespace {
+
+using testing::XProbe;
+
+class ViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(probe_.Connected()) << "these tests need an X server in DISPLAY";
+  }
+  void TearDown() override { StopViewWindows(); }
+
+  Handle Open(const std::string& caption = "Glimmet") {
+    const Handle handle = OpenViewWindow(caption, 300, 300, 100, 100, 0);
+    EXPECT_NE(handle, 0u) << ViewWindowError();
+    return handle;
+  }
+  Window Native(const std::string& caption = "Glimmet") {
+    const Window w = probe_.Find(caption);
+    EXPECT_NE(w, 0u) << "no window named " << caption;
+    return w;
+  }
+
+  XProbe probe_;
+};
+
+TEST_F(ViewTest, OpensWithItsCaptionWhereAskedAndCannotBeResized) {
+  const Handle handle = Open();
+  EXPECT_EQ(QueryViewSize().width_, 0.0);  // nothing attached yet
+  const Window w = Native();
+  const auto geometry = probe_.Geometry(w);
+  ASSERT_TRUE(geometry);
+  EXPECT_EQ(geometry->x_, 300);
+  EXPECT_EQ(geometry->y_, 300);
+  EXPECT_EQ(geometry->width_, 100);
+  EXPECT_EQ(geometry->height_, 100);
+  // WM_NORMAL_HINTS: flags, x, y, w, h, min w, min h, max w, max h, ...
+  const auto hints = probe_.Property(w, "WM_NORMAL_HINTS");
+  ASSERT_GE(hints.size(), 9u);
+  EXPECT_EQ(hints[5], 100);
+  EXPECT_EQ(hints[7], 100);
+  EXPECT_EQ(hints[6], 100);
+  EXPECT_EQ(hints[8], 100);
+  AttachViewWindow(handle, true);
+  EXPECT_EQ(QueryViewSize().width_, 100.0);
+  EXPECT_EQ(QueryViewSize().height_, 100.0);
+}
+
+TEST_F(ViewTest, EveryColourOfEverySchemeLandsExactly) {
+  AttachViewWindow(Open(), true);
+  std::vector<Colour> expected(100 * 100, kButtonFace);
+  for (int scheme = 0; scheme < kColourSchemes; ++scheme) {
+    for (int v = 0; v < 256; ++v) {
+      const int at = scheme * 256 + v;
+      const Colour colour = CellColour(v, scheme);
+      PlotPixel(at % 100, at / 100, colour);
+      expected[at] = colour;
+    }
+  }
+  RedrawView();
+  const auto pixels = probe_.Pixels(Native());
+  ASSERT_EQ(pixels.size(), expected.size());
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    ASSERT_EQ(pixels[i], expected[i]) << "pixel " << i % 100 << "," << i / 100;
+}
+
+TEST_F(ViewTest, CoordinatesRoundHalfToEvenAndStayInThePicture) {
+  AttachViewWindow(Open(), true);
+  std::vector<Colour> expected(100 * 100, kButtonFace);
+  auto plot = [&](double x, double y, Colour c, int ex, int ey) {
+    PlotPixel(x, y, c);
+    if (ex >= 0) expected[ey * 100 + ex] = c == -1 ? kWindowText : c;
+  };
+  plot(2.5, 10, 0x0000FF, 2, 10);
+  plot(3.5, 10, 0x00FF00, 4, 10);
+  plot(-0.5, 20, 0xFF0000, 0, 20);   // rounds to -0, the left column
+  plot(20, 99.4, 0x123456, 20, 99);
+  plot(40, 40, -1, 40, 40);
+  for (double outside : {100.0, 99.5, -0.6, -1.0, 1e300, -1e300, std::nan("")}) {
+    plot(outside, 50, 0x00FFFF, -1, -1);
+    plot(50, outside, 0x00FFFF, -1, -1);
+  }
+  RedrawView();
+  const auto pixels = probe_.Pixels(Native());
+  ASSERT_EQ(pixels.size(), expected.size());
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    ASSERT_EQ(pixels[i], expected[i]) << "pixel " << i % 100 << "," << i / 100;
+}
+
+TEST_F(ViewTest, WithoutRedrawOnRequestEveryPlotIsShown) {
+  AttachViewWindow(Open(), false);
+  const Window w = Native();
+  PlotPixel(7, 8, 0x336699);
+  EXPECT_EQ(probe_.Pixels(w)[8 * 100 + 7], 0x336699);
+  PlotPixel(7, 9, 0x996633);
+  EXPECT_EQ(probe_.Pixels(w)[9 * 100 + 7], 0x996633);
+}
+
+TEST_F(ViewTest, WithRedrawOnRequestPlotsWaitForTheRedraw) {
+  AttachViewWindow(Open(), true);
+  const Window w = Native();
+  RedrawView();
+  PlotPixel(7, 8, 0x336699);
+  EXPECT_EQ(probe_.Pixels(w)[8 * 100 + 7], kButtonFace);
+  RedrawView();
+  EXPECT_EQ(probe_.Pixels(w)[8 * 100 + 7], 0x336699);
+}
+
+TEST_F(ViewTest, CloseBoxWhileDrawingEndsTheWindowCleanly) {
+  AttachViewWindow(Open(), true);
+  const Window w = Native();
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    probe_.RequestClose(w);
+  });
+  long passes = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (QueryViewSize().width_ != 0 && std::chrono::steady_clock::now() < deadline) {
+    for (int x = 0; x < 100; ++x)
+      for (int y = 0; y < 100; ++y) PlotPixel(x, y, (x * 2 + y + passes) & 0xFFFFFF);
+    RedrawView();
+    ++passes;
+  }
+  closer.join();
+  EXPECT_EQ(QueryViewSize().width_, 0.0);
+  EXPECT_EQ(QueryViewSize().height_, 0.0);
+  EXPECT_GT(passes, 10);
+  PlotPixel(1, 1, 0);  // must do nothing, and not crash
+  RedrawView();        // must return at once
+  EXPECT_EQ(probe_.Find("Glimmet"), 0u);
+}
+
+TEST_F(ViewTest, RedrawOnAnotherThreadAfterCloseReturns) {
+  const Handle handle = Open();
+  const Window w = Native();
+  probe_.RequestClose(w);
+  auto redraw = std::async(std::launch::async, [handle] {
+    AttachViewWindow(handle, true);
+    for (int i = 0; i < 1000; ++i) RedrawView();
+    return QueryViewSize().width_;
+  });
+  ASSERT_EQ(redraw.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  // Whether the close came before or during the redraws, none of them hangs
+  // and the window ends up gone.
+  redraw.get();
+  for (int i = 0; i < 200 && probe_.Find("Glimmet") != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(probe_.Find("Glimmet"), 0u);
+  AttachViewWindow(handle, true);
+  EXPECT_EQ(QueryViewSize().width_, 0.0);
+}
+
+TEST_F(ViewTest, EmptyCaptionHasNoCaptionBar) {
+  const Handle handle = OpenViewWindow("", 10, 10, 50, 40, 0);
+  ASSERT_NE(handle, 0u) << ViewWindowError();
+  AttachViewWindow(handle, true);
+  EXPECT_EQ(QueryViewSize().width_, 50.0);
+  EXPECT_EQ(QueryViewSize().height_, 40.0);
+  // _MOTIF_WM_HINTS: flags, functions, decorations, ...; flag 2 says the
+  // decorations item counts, and 0 there asks for no frame and no caption.
+  Window w = 0;
+  for (Window top : probe_.TopLevel()) {
+    const auto g = probe_.Geometry(top);
+    if (g && g->width_ == 50 && g->height_ == 40) w = top;
+  }
+  ASSERT_NE(w, 0u);
+  const auto motif = probe_.Property(w, "_MOTIF_WM_HINTS");
+  ASSERT_GE(motif.size(), 3u);
+  EXPECT_TRUE(motif[0] & 2);
+  EXPECT_EQ(motif[2], 0);
+}
+
+TEST_F(ViewTest, DefaultStyleHasACaptionBar) {
+  Open();
+  const auto motif = probe_.Property(Native(), "_MOTIF_WM_HINTS");
+  ASSERT_GE(motif.size(), 3u);
+  EXPECT_TRUE((motif[0] & 2) == 0 || motif[2] != 0);
+}
+
+TEST_F(ViewTest, AttachingToNothingLeavesNoTarget) {
+  AttachViewWindow(Open(), true);
+  EXPECT_EQ(QueryViewSize().width_, 100.0);
+  AttachViewWindow(0, true);
+  EXPECT_EQ(QueryViewSize().width_, 0.0);
+  AttachViewWindow(123456, true);
+  EXPECT_EQ(QueryViewSize().width_, 0.0);
+  PlotPixel(1, 1, 0);
+  RedrawView();
+}
+
+TEST_F(ViewTest, OneWindowAtATime) {
+  Open();
+  EXPECT_EQ(OpenViewWindow("Second", 0, 0, 10, 10, 0), 0u);
+  EXPECT_NE(ViewWindowError(), "");
+}
+
+TEST_F(ViewTest, WithoutADisplayOpeningFailsWithAReason) {
+  const std::string display = std::getenv("DISPLAY");
+  unsetenv("DISPLAY");
+  const Handle handle = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0);
+  const std::string reason = ViewWindowError();
+  setenv("DISPLAY", display.c_str(), 1);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_NE(reason, "");
+}
+
+}  // namespace
+}  // namespace glimmet

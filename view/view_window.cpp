@@ -1,0 +1,435 @@
+// The window thread and the five drawing operations.
+//
+// Everything SDL happens on the window thread. The program thread talks to
+// it through a WindowChannel: RedrawView raises a request and waits for the
+// window thread to say the picture is on the window. The window thread waits
+// at most 1 ms between looks at SDL's events, so a close or an exposure is
+// handled promptly, but a redraw request wakes it at once.
+//
+// An exposure is repainted from the window's own framebuffer, which holds
+// the picture as last shown; the picture itself is only read while a redraw
+// request holds the program thread, so the two threads never touch the same
+// pixels at once.
+#include "view/view_window.h"
+
+#include <SDL.h>
+#include <signal.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace glimmet {
+
+struct WindowChannel {
+  std::mutex mutex_;
+  std::condition_variable wake_;  // to the window thread
+  std::condition_variable done_;  // to redraw waiters
+  std::uint64_t requested_ = 0;
+  std::uint64_t shown_ = 0;
+  bool gone_ = false;   // the window no longer exists
+  bool stop_ = false;   // the thread has been asked to end
+  bool ended_ = false;  // the thread has ended
+  WakeMode mode_ = WakeMode::kConditionVariable;
+  std::uint32_t wake_event_ = 0;  // SDL user event type, for kSdlEvent
+};
+
+namespace {
+
+struct OpeningBlock {
+  std::string caption_;
+  int x_ = 0, y_ = 0, width_ = 0, height_ = 0;
+  std::uint32_t style_ = 0;
+  ViewOptions options_;
+};
+
+struct OpenResult {
+  Handle handle_ = 0;
+  std::string error_;
+};
+
+struct WindowThread {
+  std::thread thread_;
+  std::shared_ptr<WindowChannel> channel_;
+};
+
+// The running window threads. Never destroyed, so that a thread still
+// joinable when the process exits does not end it with std::terminate.
+std::vector<WindowThread>& Threads() {
+  static auto* threads = new std::vector<WindowThread>;
+  return *threads;
+}
+std::mutex& ThreadsMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+struct CurrentTarget {
+  Handle handle_ = 0;
+  std::shared_ptr<Record> record_;
+};
+thread_local CurrentTarget current_target;
+thread_local std::string open_error;
+
+// The live surface record of this thread's current target, or null.
+Record* CurrentSurface() {
+  Record* record = current_target.record_.get();
+  if (record != nullptr && !record->alive_.load(std::memory_order_acquire)) {
+    current_target.record_.reset();
+    return nullptr;
+  }
+  return record;
+}
+
+// Rounds to the nearest whole number, ties to even, for |v| below 2^51:
+// adding and taking away 1.5 * 2^52 leaves no fraction bits.
+double RoundHalfEven(double v) {
+  constexpr double kShift = 6755399441055744.0;
+  volatile double shifted = v + kShift;
+  return shifted - kShift;
+}
+
+bool ToPixel(double v, int size, int& pixel) {
+  if (!(v > -1.0 && v < size + 1.0)) return false;  // NaN fails too
+  const double r = RoundHalfEven(v);
+  if (r < 0 || r >= size) return false;
+  pixel = static_cast<int>(r);
+  return true;
+}
+
+void Redraw(Record& surface) {
+  WindowChannel& channel = *surface.channel_;
+  std::unique_lock lock(channel.mutex_);
+  if (channel.gone_ || channel.ended_) return;
+  const std::uint64_t ticket = ++channel.requested_;
+  channel.wake_.notify_one();
+  if (channel.mode_ == WakeMode::kSdlEvent) {
+    lock.unlock();
+    SDL_Event event{};
+    event.type = channel.wake_event_;
+    SDL_PushEvent(&event);
+    lock.lock();
+  }
+  channel.done_.wait(lock, [&] {
+    return channel.shown_ >= ticket || channel.gone_ || channel.ended_;
+  });
+}
+
+// The window as its thread sees it.
+class NativeWindow {
+ public:
+  NativeWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
+      : block_(block), channel_(std::move(channel)) {}
+
+  bool Open(std::string& error);
+  void Run();
+  void Close();
+  Handle ViewHandle() const { return view_handle_; }
+
+ private:
+  bool Fail(std::string& error, const char* what) {
+    error = std::string(what) + ": " + SDL_GetError();
+    return false;
+  }
+  void Place();
+  void Wait();
+  void HandleEvents();
+  void ServeRedraw();
+
+  OpeningBlock block_;
+  std::shared_ptr<WindowChannel> channel_;
+  SDL_Window* window_ = nullptr;
+  Uint32 window_id_ = 0;
+  Handle view_handle_ = 0;
+  std::shared_ptr<Picture> picture_;
+};
+
+bool NativeWindow::Open(std::string& error) {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION,
+              block_.options_.accelerated_framebuffer_ ? "1" : "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error, "SDL cannot start its video");
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const std::string name = driver ? driver : "";
+  if ((name == "offscreen" || name == "dummy") && !(asked && name == asked)) {
+    error = "no display (SDL could only find its '" + name + "' video driver)";
+    return false;
+  }
+  channel_->wake_event_ = SDL_RegisterEvents(1);
+
+  Uint32 flags = block_.style_;
+  if (flags == 0) flags = block_.caption_.empty() ? SDL_WINDOW_BORDERLESS : 0;
+  window_ = SDL_CreateWindow(block_.caption_.c_str(), block_.x_, block_.y_,
+                             block_.width_, block_.height_, flags | SDL_WINDOW_HIDDEN);
+  if (window_ == nullptr) return Fail(error, "SDL cannot create the window");
+  window_id_ = SDL_GetWindowID(window_);
+
+  auto view = std::make_shared<Record>();
+  view->kind_ = RecordKind::kView;
+  view->handle_ = view_handle_ = NewHandle();
+  view->style_ = block_.style_;
+  view->width_ = block_.width_;
+  view->height_ = block_.height_;
+  if (!AddRecord(view)) {
+    error = "the window's handle is already registered";
+    return false;
+  }
+  SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
+  if (framebuffer == nullptr) return Fail(error, "SDL gives the window no framebuffer");
+  picture_.reset(Picture::Create(framebuffer->w, framebuffer->h,
+                                 framebuffer->format->format, kButtonFace));
+  if (!picture_) return Fail(error, "SDL cannot make the picture");
+
+  auto surface = std::make_shared<Record>();
+  surface->kind_ = RecordKind::kSurface;
+  surface->handle_ = NewHandle();
+  surface->owner_ = view_handle_;
+  surface->width_ = picture_->Width();
+  surface->height_ = picture_->Height();
+  surface->picture_ = picture_;
+  surface->channel_ = channel_;
+  if (!AddRecord(surface)) {
+    error = "the surface's handle is already registered";
+    return false;
+  }
+  SDL_ShowWindow(window_);
+  Place();
+  SDL_BlitSurface(picture_->Surface(), nullptr, framebuffer, nullptr);
+  SDL_UpdateWindowSurface(window_);
+  return true;
+}
+
+// SDL places the client area; move it so the frame's corner is at (x, y).
+void NativeWindow::Place() {
+  int top = 0, left = 0;
+  if (SDL_GetWindowBordersSize(window_, &top, &left, nullptr, nullptr) == 0 &&
+      (top != 0 || left != 0))
+    SDL_SetWindowPosition(window_, block_.x_ + left, block_.y_ + top);
+}
+
+void NativeWindow::Run() {
+  for (;;) {
+    Wait();
+    {
+      std::lock_guard lock(channel_->mutex_);
+      if (channel_->stop_) return;
+    }
+    HandleEvents();
+    ServeRedraw();
+  }
+}
+
+void NativeWindow::Wait() {
+  WindowChannel& ch = *channel_;
+  switch (ch.mode_) {
+    case WakeMode::kConditionVariable: {
+      std::unique_lock lock(ch.mutex_);
+      auto woken = [&] { return ch.stop_ || ch.requested_ > ch.shown_; };
+      if (window_ == nullptr)
+        ch.wake_.wait(lock, [&] { return ch.stop_; });
+      else
+        ch.wake_.wait_for(lock, std::chrono::milliseconds(1), woken);
+      break;
+    }
+    case WakeMode::kSdlEvent:
+      if (SDL_WaitEventTimeout(nullptr, 1) == 0) break;
+      break;
+    case WakeMode::kSleepPoll: {
+      bool pending;
+      {
+        std::lock_guard lock(ch.mutex_);
+        pending = ch.stop_ || ch.requested_ > ch.shown_;
+      }
+      if (!pending && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      break;
+    }
+  }
+}
+
+void NativeWindow::HandleEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type != SDL_WINDOWEVENT || window_ == nullptr ||
+        event.window.windowID != window_id_)
+      continue;
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) Close();
+    else if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+      SDL_UpdateWindowSurface(window_);
+  }
+}
+
+void NativeWindow::ServeRedraw() {
+  std::uint64_t target;
+  {
+    std::lock_guard lock(channel_->mutex_);
+    target = channel_->requested_;
+    if (target == channel_->shown_) return;
+  }
+  if (window_ != nullptr) {
+    SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
+    if (framebuffer != nullptr &&
+        SDL_BlitSurface(picture_->Surface(), nullptr, framebuffer, nullptr) == 0)
+      SDL_UpdateWindowSurface(window_);
+  }
+  std::lock_guard lock(channel_->mutex_);
+  channel_->shown_ = target;
+  channel_->done_.notify_all();
+}
+
+// Removes the records first, so that no plot or redraw starts on a window
+// that is about to go, then destroys it and lets any waiting redraw return.
+void NativeWindow::Close() {
+  if (view_handle_ != 0) RemoveRecordsOf(view_handle_);
+  view_handle_ = 0;
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  picture_.reset();
+  std::lock_guard lock(channel_->mutex_);
+  channel_->gone_ = true;
+  channel_->done_.notify_all();
+}
+
+void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
+                      std::promise<OpenResult> report) {
+  {
+    NativeWindow window(block, channel);
+    OpenResult result;
+    if (window.Open(result.error_)) {
+      result.handle_ = window.ViewHandle();
+      report.set_value(result);
+      window.Run();
+    } else {
+      report.set_value(result);
+    }
+    window.Close();
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  SDL_Quit();
+  std::lock_guard lock(channel->mutex_);
+  channel->ended_ = true;
+  channel->done_.notify_all();
+}
+
+// Joins the threads that have ended; true when none is left running.
+bool ReapEndedThreads() {
+  auto& threads = Threads();
+  for (auto it = threads.begin(); it != threads.end();) {
+    bool ended;
+    {
+      std::lock_guard lock(it->channel_->mutex_);
+      ended = it->channel_->ended_;
+    }
+    if (ended) {
+      it->thread_.join();
+      it = threads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return threads.empty();
+}
+
+// The asynchronous signals, which belong to the program thread.
+sigset_t AsyncSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGWINCH, SIGUSR1, SIGUSR2,
+                SIGALRM, SIGCHLD, SIGPIPE})
+    sigaddset(&set, s);
+  return set;
+}
+
+}  // namespace
+
+Handle OpenViewWindow(const std::string& caption, int x, int y, int width,
+                      int height, std::uint32_t style, const ViewOptions& options) {
+  open_error.clear();
+  std::lock_guard threads_lock(ThreadsMutex());
+  // SDL's video belongs to one thread at a time.
+  if (!ReapEndedThreads()) {
+    open_error = "a view window is already open";
+    return 0;
+  }
+  OpeningBlock block{caption, x, y, width, height, style, options};
+  auto channel = std::make_shared<WindowChannel>();
+  channel->mode_ = options.wake_;
+  std::promise<OpenResult> report;
+  std::future<OpenResult> result = report.get_future();
+
+  // The thread starts with the asynchronous signals blocked, so they are
+  // always delivered to the program thread.
+  const sigset_t blocked = AsyncSignals();
+  sigset_t former;
+  pthread_sigmask(SIG_BLOCK, &blocked, &former);
+  try {
+    Threads().push_back(WindowThread{
+        std::thread(WindowThreadMain, block, channel, std::move(report)), channel});
+  } catch (const std::system_error& e) {
+    pthread_sigmask(SIG_SETMASK, &former, nullptr);
+    open_error = std::string("cannot start the window thread: ") + e.what();
+    return 0;
+  }
+  pthread_sigmask(SIG_SETMASK, &former, nullptr);
+  OpenResult opened = result.get();
+  open_error = opened.error_;
+  return opened.handle_;
+}
+
+std::string ViewWindowError() { return open_error; }
+
+void AttachViewWindow(Handle window, bool redraw_on_request) {
+  current_target = CurrentTarget{};
+  std::shared_ptr<Record> surface = FindSurfaceOf(window);
+  if (!surface) surface = FindRecord(window);
+  if (!surface || surface->kind_ != RecordKind::kSurface) return;
+  surface->redraw_on_request_.store(redraw_on_request);
+  current_target.handle_ = surface->handle_;
+  current_target.record_ = std::move(surface);
+}
+
+void PlotPixel(double x, double y, Colour colour) {
+  Record* surface = CurrentSurface();
+  if (surface == nullptr) return;
+  int px, py;
+  if (!ToPixel(x, surface->width_, px) || !ToPixel(y, surface->height_, py)) return;
+  Picture& picture = *surface->picture_;
+  picture.Set(px, py, picture.Map(colour == -1 ? kWindowText : colour));
+  if (!surface->redraw_on_request_.load(std::memory_order_relaxed)) Redraw(*surface);
+}
+
+void RedrawView() {
+  if (Record* surface = CurrentSurface()) Redraw(*surface);
+}
+
+ViewSize QueryViewSize() {
+  Record* surface = CurrentSurface();
+  if (surface == nullptr) return {};
+  return {static_cast<double>(surface->width_), static_cast<double>(surface->height_)};
+}
+
+void StopViewWindows() {
+  std::lock_guard threads_lock(ThreadsMutex());
+  for (WindowThread& t : Threads()) {
+    {
+      std::lock_guard lock(t.channel_->mutex_);
+      t.channel_->stop_ = true;
+      t.channel_->wake_.notify_one();
+    }
+    if (t.channel_->mode_ == WakeMode::kSdlEvent) {
+      SDL_Event event{};
+      event.type = t.channel_->wake_event_;
+      SDL_PushEvent(&event);
+    }
+  }
+  for (WindowThread& t : Threads()) t.thread_.join();
+  Threads().clear();
+}
+
+}  // namespace glimmet
