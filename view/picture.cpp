@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
 namespace glimmet {
 
 namespace {
@@ -40,6 +42,17 @@ Picture* Picture::Create(int width, int height, std::uint32_t sdl_format,
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) picture->Set(x, y, fill);
   return picture;
+}
+
+bool Picture::CopyTo(SDL_Surface* target) const {
+  if (target->format->format != surface_->format->format || target->w < width_ ||
+      target->h < height_ || SDL_MUSTLOCK(target))
+    return SDL_BlitSurface(surface_, nullptr, target, nullptr) == 0;
+  auto* to = static_cast<unsigned char*>(target->pixels);
+  const auto* from = static_cast<const unsigned char*>(surface_->pixels);
+  for (int y = 0; y < height_; ++y)
+    std::memcpy(to + y * target->pitch, from + y * surface_->pitch, width_ * 4u);
+  return true;
 }
 
 Picture::~Picture() { SDL_FreeSurface(surface_); }

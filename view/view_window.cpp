@@ -85,11 +85,11 @@ Record* CurrentSurface() {
 }
 
 // Rounds to the nearest whole number, ties to even, for |v| below 2^51:
-// adding and taking away 1.5 * 2^52 leaves no fraction bits.
+// adding 1.5 * 2^52 leaves no fraction bits, and the sum is rounded in the
+// default rounding mode. (Without -ffast-math the compiler keeps both steps.)
 double RoundHalfEven(double v) {
   constexpr double kShift = 6755399441055744.0;
-  volatile double shifted = v + kShift;
-  return shifted - kShift;
+  return (v + kShift) - kShift;
 }
 
 bool ToPixel(double v, int size, int& pixel) {
@@ -200,7 +200,7 @@ bool NativeWindow::Open(std::string& error) {
   }
   SDL_ShowWindow(window_);
   Place();
-  SDL_BlitSurface(picture_->Surface(), nullptr, framebuffer, nullptr);
+  picture_->CopyTo(framebuffer);
   SDL_UpdateWindowSurface(window_);
   return true;
 }
@@ -274,8 +274,7 @@ void NativeWindow::ServeRedraw() {
   }
   if (window_ != nullptr) {
     SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-    if (framebuffer != nullptr &&
-        SDL_BlitSurface(picture_->Surface(), nullptr, framebuffer, nullptr) == 0)
+    if (framebuffer != nullptr && picture_->CopyTo(framebuffer))
       SDL_UpdateWindowSurface(window_);
   }
   std::lock_guard lock(channel_->mutex_);
