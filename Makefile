@@ -1,5 +1,6 @@
 # A thin front for CMake. `make run` and `make test` install what is missing
 # first, so they work on a fresh Debian machine.
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)

@@ -5,6 +5,14 @@
 // time, because that is what turns the loop into vector code.
 #include "automaton/step.h"
 
+// Sanitizer runtimes start after ifunc resolvers run, so sanitized builds
+// go without the run-time choice.
+#ifdef GLIMMET_NO_TARGET_CLONES
+#define GLIMMET_VECTOR_CLONES
+#else
+#define GLIMMET_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 namespace glimmet {
 
 namespace {
@@ -28,7 +36,7 @@ void WrapBorder(CellField& field, int page) {
   }
 }
 
-__attribute__((target_clones("avx2", "default")))
+GLIMMET_VECTOR_CLONES
 void StepRow(const std::int32_t* __restrict up,
              const std::int32_t* __restrict mid,
              const std::int32_t* __restrict down, std::int32_t* __restrict out,

@@ -153,6 +153,11 @@ bool NativeWindow::Open(std::string& error) {
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION,
               block_.options_.accelerated_framebuffer_ ? "1" : "0");
+  // Without a runtime directory no Wayland compositor can be reached, and
+  // trying only makes libwayland print a complaint of its own.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr && !(wayland && wayland[0] == '/'))
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error, "SDL cannot start its video");
   const char* driver = SDL_GetCurrentVideoDriver();
   const char* asked = std::getenv("SDL_VIDEODRIVER");

@@ -1,0 +1,116 @@
+// The built program as a user meets it: the window it opens, the picture
+// moving in it, the close box ending it with status 0, and a clear failure
+// when there is no display.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "tests/x11_probe.h"
+
+namespace glimmet {
+namespace {
+
+using testing::XProbe;
+using namespace std::chrono_literals;
+
+struct Child {
+  pid_t pid_ = -1;
+  int stderr_ = -1;
+};
+
+// Starts the program with the environment changed as asked; its standard
+// error comes back through a pipe.
+Child Start(bool with_display) {
+  int pipe_fds[2];
+  EXPECT_EQ(pipe(pipe_fds), 0);
+  Child child;
+  child.pid_ = fork();
+  if (child.pid_ == 0) {
+    dup2(pipe_fds[1], 2);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    if (!with_display) {
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+    }
+    execl(GLIMMET2_PROGRAM, GLIMMET2_PROGRAM, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  child.stderr_ = pipe_fds[0];
+  return child;
+}
+
+// The exit status, or -1 if the child has not ended within the time given
+// (it is then killed).
+int Wait(const Child& child, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(child.pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child.pid_, SIGKILL);
+      waitpid(child.pid_, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, n);
+  close(fd);
+  return text;
+}
+
+Window WaitForWindow(XProbe& probe, const std::string& name) {
+  for (int i = 0; i < 500; ++i) {
+    if (Window w = probe.Find(name)) return w;
+    std::this_thread::sleep_for(10ms);
+  }
+  return 0;
+}
+
+TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
+  XProbe probe;
+  ASSERT_TRUE(probe.Connected());
+  Child child = Start(true);
+  const Window w = WaitForWindow(probe, "Glimmet");
+  ASSERT_NE(w, 0u);
+  const auto geometry = probe.Geometry(w);
+  ASSERT_TRUE(geometry);
+  EXPECT_EQ(geometry->x_, 300);
+  EXPECT_EQ(geometry->y_, 300);
+  EXPECT_EQ(geometry->width_, 100);
+  EXPECT_EQ(geometry->height_, 100);
+  std::this_thread::sleep_for(200ms);
+  const auto first = probe.Pixels(w);
+  std::this_thread::sleep_for(100ms);
+  const auto second = probe.Pixels(w);
+  ASSERT_EQ(first.size(), 10000u);
+  EXPECT_NE(first, second) << "the picture does not move";
+  probe.RequestClose(w);
+  EXPECT_EQ(Wait(child, 5000ms), 0);
+  EXPECT_EQ(ReadAll(child.stderr_), "");
+}
+
+TEST(ProgramTest, WithoutADisplayItSaysSoAndFails) {
+  Child child = Start(false);
+  EXPECT_EQ(Wait(child, 10000ms), 1);
+  const std::string message = ReadAll(child.stderr_);
+  EXPECT_NE(message.find("glimmet2: cannot open the cell view window: "), std::string::npos)
+      << message;
+}
+
+}  // namespace
+}  // namespace glimmet
