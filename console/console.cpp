@@ -1,0 +1,174 @@
+// The console services over the terminal layer, the screen model and the
+// input decoder.
+#include "console/console.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace glimmet {
+
+namespace {
+
+constexpr char kMouseOn[] = "\x1b[?1000h\x1b[?1006h";
+constexpr char kMouseOff[] = "\x1b[?1006l\x1b[?1000l";
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+Attribute Current(const Console& c) { return MakeAttribute(c.foreground_, c.background_); }
+
+void ReadSize(Console& console) {
+  int columns = 0, rows = 0;
+  if (TerminalSize(console.fds_.output_, columns, rows)) {
+    console.view_.columns_ = columns;
+    console.view_.rows_ = rows;
+  }
+}
+
+bool Start(Console& console, std::string& error) {
+  if (!EnterTerminal(console.fds_, error)) return false;
+  // A terminal that does not say its size is taken to be the usual one.
+  console.view_.columns_ = 80;
+  console.view_.rows_ = 24;
+  ReadSize(console);
+  return true;
+}
+
+bool AcceptsMouse(const Console& console) {
+  return !console.view_.TooSmallFor(console.screen_);
+}
+
+}  // namespace
+
+bool OpenConsole(Console& console, std::string& error) {
+  if (!FindTerminal(console.fds_, error)) return false;
+  return Start(console, error);
+}
+
+bool OpenConsoleOn(Console& console, int input_fd, int output_fd, std::string& error) {
+  const int flags = fcntl(input_fd, F_GETFL);
+  if (flags < 0 || fcntl(input_fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+    error = "cannot make the terminal's input non-blocking";
+    return false;
+  }
+  console.fds_ = TerminalFds{input_fd, output_fd, false};
+  return Start(console, error);
+}
+
+void CloseConsole(Console& console) {
+  FlushConsole(console);
+  RestoreTerminal();
+  if (console.fds_.owns_output_) close(console.fds_.output_);
+  if (console.fds_.input_ >= 0) close(console.fds_.input_);
+  console.fds_ = TerminalFds{};
+}
+
+void FlushConsole(Console& console, bool resized) {
+  if (console.gone_ || console.fds_.output_ < 0) return;
+  if (TakeContinued()) {
+    ReenterTerminal();
+    if (console.mouse_reporting_) console.out_ += kMouseOn;
+    resized = true;
+  }
+  if (TakeResized() || resized) {
+    ReadSize(console);
+    console.view_.Invalidate();
+  }
+  Render(console.screen_, console.view_, console.out_);
+  if (console.out_.empty()) return;
+  bool short_write = false;
+  if (!WriteAll(console.fds_.output_, console.out_.data(), console.out_.size(), short_write))
+    console.gone_ = true;
+  if (short_write) console.pending_error_ = kErrorShortWrite;
+  console.out_.clear();
+}
+
+void SetScreenSize(Console& console, int columns, int rows) {
+  int before_columns = 0, before_rows = 0;
+  const bool known = TerminalSize(console.fds_.output_, before_columns, before_rows);
+  if (known && (before_columns != columns || before_rows != rows)) {
+    console.out_ += "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+    FlushConsole(console);
+    // Terminals that take the request do so at once; many never do.
+    int now_columns = before_columns, now_rows = before_rows;
+    for (int waited = 0; waited < 100; waited += 5) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      TerminalSize(console.fds_.output_, now_columns, now_rows);
+      if (now_columns != before_columns || now_rows != before_rows) break;
+    }
+    if (now_columns != before_columns || now_rows != before_rows)
+      RememberFormerSize(before_rows, before_columns);
+  }
+  ReadSize(console);
+  console.screen_.Resize(columns, rows, Current(console));
+  console.view_.Invalidate();
+  if (console.view_.TooSmallFor(console.screen_)) console.pending_error_ = kErrorScreenSize;
+}
+
+void SetCursor(Console& console, int n) {
+  ScreenModel& s = console.screen_;
+  if (n > 0) s.cursor_size_ = n < 10 ? 10 : n > 99 ? 99 : n;
+  s.cursor_visible_ = n != 0;
+}
+
+void SetColours(Console& console, int foreground, int background, int count) {
+  if (foreground >= 0 && foreground <= 15) console.foreground_ = foreground;
+  if (background >= 0 && background <= 15) console.background_ = background;
+  if (count > 0) console.screen_.Recolour(count, Current(console));
+}
+
+void MoveCursor(Console& console, int row, int column) {
+  console.screen_.MoveCursor(row, column);
+}
+
+void PrintText(Console& console, std::string_view text) {
+  const Attribute attr = Current(console);
+  for (const char c : text) console.screen_.Write(static_cast<std::uint8_t>(c), attr);
+}
+
+void PrintNewline(Console& console) { PrintText(console, "\r\n"); }
+
+std::string ReadInput(Console& console) {
+  FlushConsole(console);
+  const std::int64_t now = NowMs();
+  char buffer[1024];
+  for (int reads = 0; reads < 4 && !console.gone_ && console.fds_.input_ >= 0 &&
+                      console.input_.queue_.size() < kQueueLimit;
+       ++reads) {
+    const ssize_t n = read(console.fds_.input_, buffer, sizeof buffer);
+    if (n > 0) {
+      FeedTerminalBytes(console.input_, std::string_view(buffer, n), now, AcceptsMouse(console));
+      if (static_cast<std::size_t>(n) < sizeof buffer) break;
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) break;
+    console.gone_ = true;  // end of file or an error: the terminal hung up
+  }
+  ExpireInput(console.input_, now, AcceptsMouse(console));
+  return NextInput(console.input_);
+}
+
+void EnableMouse(Console& console, bool on) {
+  console.input_.enabled_ = on;
+  if (!on) console.input_.mouse_row_ = console.input_.mouse_column_ = 0;
+  if (on != console.mouse_reporting_) console.out_ += on ? kMouseOn : kMouseOff;
+  console.mouse_reporting_ = on;
+  FlushConsole(console);
+}
+
+void SelectMouseEvents(Console& console, int events, int buttons) {
+  console.input_.event_mask_ = static_cast<std::uint32_t>(events);
+  console.input_.button_mask_ = static_cast<std::uint32_t>(buttons) & 0xFFFF;
+}
+
+int MouseRow(const Console& console) { return console.input_.mouse_row_; }
+int MouseColumn(const Console& console) { return console.input_.mouse_column_; }
+
+}  // namespace glimmet

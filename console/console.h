@@ -1,0 +1,76 @@
+// The console: the program's text screen and its key-and-mouse reader on the
+// user's terminal. One Console lives in main and is passed to everything that
+// draws or reads. Screen operations change the console's model of the screen
+// buffer; FlushConsole shows the changes with one write, and the reader
+// flushes before it polls, so a pass of the main loop writes at most once.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "console/input.h"
+#include "console/screen.h"
+#include "console/terminal.h"
+
+namespace glimmet {
+
+// Pending error codes of the console services.
+constexpr int kErrorScreenSize = 5;
+constexpr int kErrorShortWrite = 61;
+
+struct Console {
+  TerminalFds fds_;
+  bool gone_ = false;  // the terminal went away
+  ScreenModel screen_;
+  TerminalView view_;
+  int foreground_ = 7;
+  int background_ = 0;
+  std::string out_;  // sequences waiting for the next flush
+  int pending_error_ = 0;
+  InputState input_;
+  bool mouse_reporting_ = false;
+};
+
+// Takes over the controlling terminal (raw mode, alternate screen); false,
+// with the reason, when there is no terminal to work on.
+bool OpenConsole(Console& console, std::string& error);
+
+// The same on the given descriptors, which must be a terminal.
+bool OpenConsoleOn(Console& console, int input_fd, int output_fd, std::string& error);
+
+// Shows what is pending and gives the terminal back as it was.
+void CloseConsole(Console& console);
+
+// Writes what the model and the pending sequences have that the terminal
+// does not show yet; first repaints everything when the terminal changed
+// size or the process was continued. `resized` forces the size to be read.
+void FlushConsole(Console& console, bool resized = false);
+
+// Makes the screen buffer columns by rows, blank in the current colours,
+// the cursor at row 1, column 1, after asking the terminal to take that
+// size. A terminal left smaller records kErrorScreenSize.
+void SetScreenSize(Console& console, int columns, int rows);
+
+// 0 hides the cursor, a negative value shows it, a positive one sets its
+// size (10 to 99) and shows it.
+void SetCursor(Console& console, int n);
+
+// Colours outside 0 to 15 keep the current ones; a count above 0 recolours
+// that many cells from the cursor on, leaving their characters and the
+// cursor where they are.
+void SetColours(Console& console, int foreground, int background, int count);
+
+// A row or column outside the screen buffer keeps the current one.
+void MoveCursor(Console& console, int row, int column);
+
+void PrintText(Console& console, std::string_view text);
+void PrintNewline(Console& console);
+
+// The reader; it never waits. See NextInput for the results.
+std::string ReadInput(Console& console);
+void EnableMouse(Console& console, bool on);
+void SelectMouseEvents(Console& console, int events, int buttons);
+int MouseRow(const Console& console);
+int MouseColumn(const Console& console);
+
+}  // namespace glimmet

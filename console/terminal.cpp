@@ -1,0 +1,250 @@
+// Raw mode, the alternate screen and their restore.
+//
+// Escape sequences written by the console layer (here and in screen.cpp,
+// console.cpp and input.cpp):
+//
+//   CSI ? 1049 h / l       enter / leave the alternate screen
+//   CSI ? 25 l / h         hide / show the cursor
+//   CSI row ; col H        move the cursor (1-based)
+//   CSI 2 J                erase the screen
+//   CSI 0 m                reset attributes
+//   CSI 30+a ; 40+a m      normal foreground ; background, a = ANSI colour
+//   CSI 90+a ; 100+a m     bright foreground ; background
+//   CSI 8 ; rows ; cols t  ask the terminal to take a size
+//   CSI ? 1000 h / l       report mouse presses and releases / stop
+//   CSI ? 1006 h / l       SGR-encoded mouse reports / stop
+//
+// and read by the input decoder: CSI < b ; x ; y M/m (SGR mouse), CSI M b x y
+// (old mouse encoding), CSI I / O (focus), key sequences in CSI and SS3 form.
+#include "console/terminal.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+namespace glimmet {
+
+namespace {
+
+constexpr char kEnter[] = "\x1b[?1049h";
+constexpr char kRestore[] = "\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?25h\x1b[?1049l";
+
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV,
+                                  SIGABRT, SIGBUS, SIGFPE, SIGILL,  SIGTRAP};
+
+// Everything a handler needs, prepared in advance.
+struct SavedTerminal {
+  termios modes_{};
+  termios raw_{};
+  int input_ = -1;
+  int output_ = -1;
+  std::atomic<bool> active_{false};
+  std::atomic<bool> suspended_{false};  // restored for a stop, to be re-entered
+  char size_request_[32] = {};
+  std::size_t size_request_length_ = 0;
+  bool handlers_installed_ = false;
+};
+
+SavedTerminal saved;
+volatile sig_atomic_t resized = 0;
+volatile sig_atomic_t continued = 0;
+
+void WriteRaw(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void OnEndingSignal(int signal_number) {
+  const int saved_errno = errno;
+  RestoreTerminal();
+  struct sigaction deflt {};
+  deflt.sa_handler = SIG_DFL;
+  sigemptyset(&deflt.sa_mask);
+  sigaction(signal_number, &deflt, nullptr);
+  errno = saved_errno;
+  // Blocked until the handler returns, then delivered with its default
+  // action, so the exit status and any core dump are the signal's own.
+  raise(signal_number);
+}
+
+void OnStop(int) {
+  const int saved_errno = errno;
+  if (saved.active_.load()) saved.suspended_.store(true);
+  RestoreTerminal();
+  raise(SIGSTOP);
+  errno = saved_errno;
+}
+
+void OnResize(int) { resized = 1; }
+void OnContinue(int) { continued = 1; }
+
+void RestoreAtExit() { RestoreTerminal(); }
+
+bool Install(int signal_number, void (*handler)(int), int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = flags;
+  sigemptyset(&action.sa_mask);
+  return sigaction(signal_number, &action, nullptr) == 0;
+}
+
+bool InstallHandlers(std::string& error) {
+  if (saved.handlers_installed_) return true;
+  for (int s : kEndingSignals) {
+    if (!Install(s, OnEndingSignal, 0)) {
+      error = std::string("cannot install a signal handler: ") + strerror(errno);
+      return false;
+    }
+  }
+  if (!Install(SIGTSTP, OnStop, SA_RESTART) || !Install(SIGWINCH, OnResize, SA_RESTART) ||
+      !Install(SIGCONT, OnContinue, SA_RESTART)) {
+    error = std::string("cannot install a signal handler: ") + strerror(errno);
+    return false;
+  }
+  if (std::atexit(RestoreAtExit) != 0) {
+    error = "cannot register the exit handler";
+    return false;
+  }
+  saved.handlers_installed_ = true;
+  return true;
+}
+
+termios RawModes(termios modes) {
+  modes.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON | IXOFF);
+  modes.c_cflag |= CS8;
+  modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN | ISIG);
+  modes.c_cc[VMIN] = 0;
+  modes.c_cc[VTIME] = 0;
+  return modes;
+}
+
+}  // namespace
+
+bool FindTerminal(TerminalFds& fds, std::string& error) {
+  fds.input_ = open("/dev/tty", O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fds.input_ < 0) {
+    error = std::string("no terminal to work on (/dev/tty: ") + strerror(errno) + ")";
+    return false;
+  }
+  if (isatty(STDOUT_FILENO)) {
+    fds.output_ = STDOUT_FILENO;
+  } else if (isatty(STDERR_FILENO)) {
+    fds.output_ = STDERR_FILENO;
+  } else {
+    fds.output_ = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fds.output_ < 0) {
+      error = std::string("cannot write to the terminal: ") + strerror(errno);
+      close(fds.input_);
+      fds.input_ = -1;
+      return false;
+    }
+    fds.owns_output_ = true;
+  }
+  return true;
+}
+
+bool EnterTerminal(const TerminalFds& fds, std::string& error) {
+  if (saved.active_.load()) return true;
+  termios modes;
+  if (tcgetattr(fds.input_, &modes) != 0) {
+    error = std::string("cannot read the terminal's modes: ") + strerror(errno);
+    return false;
+  }
+  saved.modes_ = modes;
+  saved.raw_ = RawModes(modes);
+  saved.input_ = fds.input_;
+  saved.output_ = fds.output_;
+  saved.size_request_length_ = 0;
+  if (!InstallHandlers(error)) return false;
+  saved.active_.store(true);
+  if (tcsetattr(fds.input_, TCSAFLUSH, &saved.raw_) != 0) {
+    error = std::string("cannot put the terminal in raw mode: ") + strerror(errno);
+    RestoreTerminal();
+    return false;
+  }
+  WriteRaw(fds.output_, kEnter, sizeof kEnter - 1);
+  return true;
+}
+
+void ReenterTerminal() {
+  if (!saved.suspended_.exchange(false)) return;
+  saved.active_.store(true);
+  tcsetattr(saved.input_, TCSANOW, &saved.raw_);
+  WriteRaw(saved.output_, kEnter, sizeof kEnter - 1);
+}
+
+void RestoreTerminal() {
+  if (!saved.active_.exchange(false)) return;
+  WriteRaw(saved.output_, kRestore, sizeof kRestore - 1);
+  tcsetattr(saved.input_, TCSAFLUSH, &saved.modes_);
+  if (saved.size_request_length_ > 0)
+    WriteRaw(saved.output_, saved.size_request_, saved.size_request_length_);
+}
+
+void RememberFormerSize(int rows, int columns) {
+  // Composed with the signals held off, so no handler sees half of it.
+  sigset_t all, former;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &former);
+  const std::string request =
+      "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+  if (request.size() < sizeof saved.size_request_) {
+    memcpy(saved.size_request_, request.data(), request.size());
+    saved.size_request_length_ = request.size();
+  }
+  pthread_sigmask(SIG_SETMASK, &former, nullptr);
+}
+
+bool TakeResized() {
+  if (!resized) return false;
+  resized = 0;
+  return true;
+}
+
+bool TakeContinued() {
+  if (!continued) return false;
+  continued = 0;
+  return true;
+}
+
+bool TerminalSize(int fd, int& columns, int& rows) {
+  winsize size{};
+  if (ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return false;
+  columns = size.ws_col;
+  rows = size.ws_row;
+  return true;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, bool& short_write) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd p{fd, POLLOUT, 0};
+        poll(&p, 1, 100);
+        continue;
+      }
+      return false;
+    }
+    if (static_cast<std::size_t>(n) < size) short_write = true;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace glimmet

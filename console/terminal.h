@@ -1,0 +1,54 @@
+// The platform layer under the console: finding the controlling terminal,
+// raw mode and the alternate screen, and putting the terminal back exactly
+// as it was on every way out of the process, signals included.
+//
+// This is the one place with process-wide state, because a signal handler
+// or an exit handler must be able to restore the terminal without help.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace glimmet {
+
+struct TerminalFds {
+  int input_ = -1;   // /dev/tty, non-blocking
+  int output_ = -1;  // standard output or error when a terminal, else /dev/tty
+  bool owns_output_ = false;
+};
+
+// Finds the terminal to work on; false, with the reason, when there is none.
+bool FindTerminal(TerminalFds& fds, std::string& error);
+
+// Saves the terminal's modes, then enters raw mode (no line input, echo,
+// signal keys or flow control; output processing kept) and the alternate
+// screen. From here on RestoreTerminal runs on exit() and before the
+// terminating and fatal signals take effect.
+bool EnterTerminal(const TerminalFds& fds, std::string& error);
+
+// Re-applies raw mode and the alternate screen after the process was stopped
+// (which restores the terminal for the shell) and then continued.
+void ReenterTerminal();
+
+// Undoes EnterTerminal and what followed, in the reverse order: mouse
+// reporting off, attributes reset, cursor shown, main screen back, modes
+// restored, the former size asked back. Idempotent; async-signal-safe.
+void RestoreTerminal();
+
+// Makes RestoreTerminal ask the terminal to take this size again.
+void RememberFormerSize(int rows, int columns);
+
+// True once after each change of the terminal's size, or after the process
+// was continued from a stop.
+bool TakeResized();
+bool TakeContinued();
+
+// The terminal's size in character cells.
+bool TerminalSize(int fd, int& columns, int& rows);
+
+// Writes all of `data`, retrying after interrupted and short writes. Sets
+// `short_write` when a write took fewer bytes than offered; false when the
+// terminal is gone.
+bool WriteAll(int fd, const char* data, std::size_t size, bool& short_write);
+
+}  // namespace glimmet
