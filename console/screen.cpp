@@ -123,11 +123,11 @@ std::string SizeMessage(int needed_columns, int needed_rows, int columns) {
 }
 
 void Render(const ScreenModel& model, TerminalView& view, std::string& out) {
-  if (model.Columns() == 0 || view.columns_ <= 0 || view.rows_ <= 0) return;
   if (view.cursor_visible_ != 0 && !model.cursor_visible_) {
     out += "\x1b[?25l";
     view.cursor_visible_ = 0;
   }
+  if (model.Columns() == 0 || view.columns_ <= 0 || view.rows_ <= 0) return;
   if (view.TooSmallFor(model)) {
     if (!view.message_shown_) ShowMessage(model, view, out);
     return;

@@ -126,7 +126,9 @@ termios RawModes(termios modes) {
   modes.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON | IXOFF);
   modes.c_cflag |= CS8;
   modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN | ISIG);
-  modes.c_cc[VMIN] = 0;
+  // One byte minimum: with the descriptor non-blocking, an empty read then
+  // fails with EAGAIN, and a read of 0 bytes means the terminal hung up.
+  modes.c_cc[VMIN] = 1;
   modes.c_cc[VTIME] = 0;
   return modes;
 }

@@ -1,0 +1,347 @@
+// The console on a real pseudo-terminal: the bytes the terminal receives, as
+// a terminal would show them, the reader on bytes the terminal sends, and
+// the terminal's state after every way out of the process.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "console/console.h"
+#include "tests/vt.h"
+
+namespace glimmet {
+namespace {
+
+using testing::Vt;
+using namespace std::chrono_literals;
+
+struct Pty {
+  int master_ = -1;
+  int slave_ = -1;
+  Pty(int columns, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, &size), 0);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  ~Pty() {
+    close(master_);
+    close(slave_);
+  }
+  // What the program wrote, once it has stopped writing for a moment.
+  std::string Drain() {
+    std::string text;
+    char buffer[4096];
+    pollfd p{master_, POLLIN, 0};
+    while (poll(&p, 1, 100) > 0) {
+      const ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, n);
+    }
+    return text;
+  }
+  void Type(const std::string& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  void Resize(int columns, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    ioctl(master_, TIOCSWINSZ, &size);
+  }
+  termios Modes() const {
+    termios t{};
+    tcgetattr(slave_, &t);
+    return t;
+  }
+};
+
+bool SameModes(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
+}
+
+// Polls the reader until it gives something or a second has passed.
+std::string Read(Console& console) {
+  for (int i = 0; i < 100; ++i) {
+    std::string got = ReadInput(console);
+    if (!got.empty()) return got;
+    std::this_thread::sleep_for(10ms);
+  }
+  return "";
+}
+
+TEST(ConsoleTest, RawModeOnTheAlternateScreenAndBackAgain) {
+  Pty pty(80, 24);
+  const termios before = pty.Modes();
+  Console console;
+  std::string error;
+  ASSERT_TRUE(OpenConsoleOn(console, pty.slave_, pty.slave_, error)) << error;
+  const termios raw = pty.Modes();
+  EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
+  EXPECT_FALSE(raw.c_iflag & (IXON | ICRNL));
+  EXPECT_TRUE(raw.c_oflag & OPOST);
+  Vt vt(80, 24);
+  vt.Feed(pty.Drain());
+  EXPECT_TRUE(vt.alternate_);
+  EnableMouse(console, true);
+  SetCursor(console, 0);
+  FlushConsole(console);
+  vt.Feed(pty.Drain());
+  EXPECT_TRUE(vt.mouse_ && vt.sgr_mouse_);
+  EXPECT_FALSE(vt.cursor_visible_);
+  console.fds_.input_ = dup(pty.slave_);  // CloseConsole closes its input
+  CloseConsole(console);
+  vt.Feed(pty.Drain());
+  EXPECT_FALSE(vt.alternate_);
+  EXPECT_FALSE(vt.mouse_ || vt.sgr_mouse_);
+  EXPECT_TRUE(vt.cursor_visible_);
+  EXPECT_TRUE(SameModes(pty.Modes(), before));
+  EXPECT_EQ(vt.unknown_, 0);
+}
+
+class OpenConsoleTest : public ::testing::Test {
+ protected:
+  void Open(int columns, int rows) {
+    pty_ = std::make_unique<Pty>(columns, rows);
+    vt_ = std::make_unique<Vt>(columns, rows);
+    std::string error;
+    ASSERT_TRUE(OpenConsoleOn(console_, dup(pty_->slave_), pty_->slave_, error)) << error;
+  }
+  void TearDown() override { CloseConsole(console_); }
+  void Show() {
+    FlushConsole(console_);
+    vt_->Feed(pty_->Drain());
+  }
+
+  std::unique_ptr<Pty> pty_;
+  std::unique_ptr<Vt> vt_;
+  Console console_;
+};
+
+TEST_F(OpenConsoleTest, ScreenServicesAsTheTerminalShowsThem) {
+  Open(80, 24);
+  SetScreenSize(console_, 44, 14);
+  Show();
+  EXPECT_EQ(vt_->size_requests_, "14x44;");
+  EXPECT_EQ(console_.pending_error_, 0);  // 80 x 24 serves
+  EXPECT_EQ(vt_->At(14, 44).bg_, 40);
+  EXPECT_EQ(vt_->At(14, 44).fg_, 37);
+  EXPECT_EQ(vt_->At(15, 1).bg_, -1);  // beyond the buffer: untouched
+  SetCursor(console_, 0);
+  SetColours(console_, 15, 0, 0);
+  PrintText(console_, "GLIMMET2");
+  PrintNewline(console_);
+  SetColours(console_, -1, 4, 0);
+  PrintText(console_, "red");
+  SetColours(console_, 16, 16, 0);
+  PrintText(console_, "!");
+  Show();
+  EXPECT_FALSE(vt_->cursor_visible_);
+  EXPECT_EQ(vt_->Text(1).substr(0, 10), "GLIMMET2  ");
+  EXPECT_EQ(vt_->At(1, 1).fg_, 97);
+  EXPECT_EQ(vt_->Text(2).substr(0, 5), "red! ");
+  EXPECT_EQ(vt_->At(2, 1).fg_, 97);
+  EXPECT_EQ(vt_->At(2, 4).bg_, 41);
+  MoveCursor(console_, 1, 1);
+  SetColours(console_, 12, 0, 5);
+  EXPECT_EQ(console_.screen_.Row(), 1);
+  EXPECT_EQ(console_.screen_.Column(), 1);
+  Show();
+  EXPECT_EQ(vt_->At(1, 5).fg_, 91);
+  EXPECT_EQ(vt_->At(1, 5).ch_, U'M');
+  EXPECT_EQ(vt_->At(1, 6).fg_, 97);
+  SetCursor(console_, 100);
+  EXPECT_EQ(console_.screen_.cursor_size_, 99);
+  SetCursor(console_, 5);
+  EXPECT_EQ(console_.screen_.cursor_size_, 10);
+  SetCursor(console_, 0);
+  EXPECT_EQ(console_.screen_.cursor_size_, 10);
+  SetCursor(console_, -1);
+  Show();
+  EXPECT_TRUE(vt_->cursor_visible_);
+  EXPECT_EQ(vt_->unknown_, 0);
+}
+
+TEST_F(OpenConsoleTest, ReaderOnTheTerminalsBytes) {
+  Open(80, 24);
+  SetScreenSize(console_, 44, 14);
+  EnableMouse(console_, true);
+  SelectMouseEvents(console_, 6, 1);
+  EXPECT_EQ(ReadInput(console_), "");
+  pty_->Type("\x1b[<0;44;14M\x1b[<0;44;14m");
+  EXPECT_EQ(Read(console_), "\xff\xff\x04\x01");
+  EXPECT_EQ(MouseRow(console_), 14);
+  EXPECT_EQ(MouseColumn(console_), 44);
+  pty_->Type("\x03");
+  EXPECT_EQ(Read(console_), "\x03");
+  pty_->Type("\x1bOP");
+  EXPECT_EQ(Read(console_), std::string("\0\x3b", 2));
+  EnableMouse(console_, false);
+  EXPECT_EQ(MouseRow(console_), 0);
+  EXPECT_EQ(MouseColumn(console_), 0);
+  Show();
+  EXPECT_FALSE(vt_->mouse_);
+}
+
+TEST_F(OpenConsoleTest, ATerminalTooSmallShowsTheSizeAndIgnoresClicks) {
+  Open(40, 12);
+  SetScreenSize(console_, 44, 14);
+  EXPECT_EQ(console_.pending_error_, kErrorScreenSize);
+  PrintText(console_, "GLIMMET2 - Cellular Automata Toy");
+  EnableMouse(console_, true);
+  SelectMouseEvents(console_, 6, 1);
+  Show();
+  EXPECT_NE(vt_->Text(6).find("GLIMMET2 needs at least 44 x 14"), std::string::npos);
+  pty_->Type("\x1b[<0;5;5M");
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(ReadInput(console_), "");
+  pty_->Resize(44, 14);
+  Vt grown(44, 14);
+  FlushConsole(console_, true);
+  grown.Feed(pty_->Drain());
+  EXPECT_EQ(grown.Text(1).substr(0, 32), "GLIMMET2 - Cellular Automata Toy");
+  pty_->Type("\x1b[<0;5;5M");
+  EXPECT_EQ(Read(console_), "\xff\xff\x04\x01");
+}
+
+// Starts a child that takes the terminal, draws, turns the mouse on, then
+// says so on `ready`; once it reads a byte from `go`, `ending` ends it (or it
+// waits for the signal that will).
+pid_t StartChild(Pty& pty, int ready, int go, void (*ending)(Console&)) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
+  Console console;
+  std::string error;
+  if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, error)) _exit(100);
+  SetScreenSize(console, 44, 14);
+  SetCursor(console, 0);
+  SetColours(console, 12, 0, 0);
+  PrintText(console, "X");
+  EnableMouse(console, true);
+  FlushConsole(console);
+  if (write(ready, "r", 1) != 1) _exit(101);
+  char byte;
+  if (read(go, &byte, 1) != 1) _exit(102);
+  ending(console);
+  for (;;) pause();
+}
+
+struct ExitCase {
+  const char* name;
+  int signal;  // sent by the parent; 0 when the child ends itself
+  void (*ending)(Console&);
+  int status;  // the expected exit status, or the signal
+};
+
+void Wait(Console&) {}
+
+const ExitCase kExits[] = {
+    {"close", 0, [](Console& c) { CloseConsole(c); _exit(0); }, 0},
+    {"exit", 0, [](Console&) { exit(3); }, 3},
+    {"SIGTERM", SIGTERM, Wait, SIGTERM},
+    {"SIGHUP", SIGHUP, Wait, SIGHUP},
+    {"SIGINT", SIGINT, Wait, SIGINT},
+    {"SIGSEGV", SIGSEGV, Wait, SIGSEGV},
+    {"SIGABRT", SIGABRT, Wait, SIGABRT},
+    {"SIGBUS", SIGBUS, Wait, SIGBUS},
+    {"SIGFPE", SIGFPE, Wait, SIGFPE},
+    {"fault", 0, [](Console&) { raise(SIGSEGV); }, SIGSEGV},
+};
+
+TEST(ConsoleExitTest, EveryWayOutGivesTheTerminalBack) {
+  for (const ExitCase& exit_case : kExits) {
+    SCOPED_TRACE(exit_case.name);
+    Pty pty(80, 24);
+    const termios before = pty.Modes();
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t child = StartChild(pty, ready[1], go[0], exit_case.ending);
+    char byte;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    Vt vt(80, 24);
+    vt.Feed(pty.Drain());
+    ASSERT_TRUE(vt.alternate_);
+    ASSERT_TRUE(vt.mouse_);
+    ASSERT_FALSE(SameModes(pty.Modes(), before));
+    ASSERT_EQ(write(go[1], "g", 1), 1);
+    if (exit_case.signal != 0) kill(child, exit_case.signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (exit_case.signal != 0 || exit_case.status >= 4) {
+      ASSERT_TRUE(WIFSIGNALED(status)) << status;
+      EXPECT_EQ(WTERMSIG(status), exit_case.status);
+    } else {
+      ASSERT_TRUE(WIFEXITED(status)) << status;
+      EXPECT_EQ(WEXITSTATUS(status), exit_case.status);
+    }
+    vt.Feed(pty.Drain());
+    EXPECT_FALSE(vt.alternate_);
+    EXPECT_FALSE(vt.mouse_ || vt.sgr_mouse_);
+    EXPECT_TRUE(vt.cursor_visible_);
+    EXPECT_TRUE(SameModes(pty.Modes(), before));
+    for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+  }
+}
+
+// A terminal that takes size requests, as xterm does: the program's request
+// is honoured and, on the way out, the former size is asked back.
+TEST(ConsoleExitTest, AResizedTerminalGetsItsSizeBack) {
+  Pty pty(80, 24);
+  std::atomic<bool> done = false;
+  std::atomic<int> honoured = 0;
+  std::string seen;
+  std::thread terminal([&] {
+    char buffer[512];
+    while (!done) {
+      pollfd p{pty.master_, POLLIN, 0};
+      if (poll(&p, 1, 10) <= 0) continue;
+      const ssize_t n = read(pty.master_, buffer, sizeof buffer);
+      if (n <= 0) continue;
+      seen.append(buffer, n);
+      for (const char* request : {"\x1b[8;14;44t", "\x1b[8;24;80t"}) {
+        const auto at = seen.find(request);
+        if (at == std::string::npos) continue;
+        pty.Resize(request[4] == '1' ? 44 : 80, request[4] == '1' ? 14 : 24);
+        seen.erase(0, at + 1);
+        ++honoured;
+      }
+    }
+  });
+  int ready[2], go[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(write(go[1], "g", 1), 1);
+  const pid_t child =
+      StartChild(pty, ready[1], go[0], [](Console& c) { CloseConsole(c); _exit(0); });
+  int status = 0;
+  waitpid(child, &status, 0);
+  std::this_thread::sleep_for(100ms);
+  done = true;
+  terminal.join();
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+  winsize size{};
+  ioctl(pty.slave_, TIOCGWINSZ, &size);
+  EXPECT_EQ(honoured, 2);  // the program's request, then the one asking back
+  EXPECT_EQ(size.ws_col, 80);
+  EXPECT_EQ(size.ws_row, 24);
+}
+
+}  // namespace
+}  // namespace glimmet
