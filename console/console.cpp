@@ -71,7 +71,10 @@ void CloseConsole(Console& console) {
 }
 
 void FlushConsole(Console& console, bool resized) {
-  if (console.gone_ || console.fds_.output_ < 0) return;
+  if (console.gone_ || console.fds_.output_ < 0) {
+    console.out_.clear();
+    return;
+  }
   if (TakeContinued()) {
     ReenterTerminal();
     if (console.mouse_reporting_) console.out_ += kMouseOn;

@@ -1,13 +1,15 @@
-// The built program as a user meets it: the window it opens, the picture
-// moving in it, the close box ending it with status 0, and a clear failure
-// when there is no display.
+// The built program started on a terminal of its own: the window it opens,
+// the picture moving in it, the close box ending it with status 0, and a
+// clear failure when there is no display or no terminal.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -23,20 +25,36 @@ using namespace std::chrono_literals;
 struct Child {
   pid_t pid_ = -1;
   int stderr_ = -1;
+  int terminal_ = -1;  // the master side of its terminal, -1 without one
+  ~Child() {
+    if (terminal_ >= 0) close(terminal_);
+  }
 };
 
-// Starts the program with the environment changed as asked; its standard
-// error comes back through a pipe.
-Child Start(bool with_display) {
+enum class Setting { kNormal, kNoDisplay, kNoTerminal };
+
+// Starts the program on a pseudo-terminal of its own, or with none at all;
+// its standard error comes back through a pipe.
+Child Start(Setting setting) {
   int pipe_fds[2];
   EXPECT_EQ(pipe(pipe_fds), 0);
   Child child;
-  child.pid_ = fork();
+  winsize size{};
+  size.ws_col = 80;
+  size.ws_row = 24;
+  child.pid_ = setting == Setting::kNoTerminal ? fork()
+                                               : forkpty(&child.terminal_, nullptr, nullptr, &size);
   if (child.pid_ == 0) {
+    if (setting == Setting::kNoTerminal) {
+      setsid();  // no controlling terminal
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, 0);
+      dup2(null, 1);
+    }
     dup2(pipe_fds[1], 2);
     close(pipe_fds[0]);
     close(pipe_fds[1]);
-    if (!with_display) {
+    if (setting == Setting::kNoDisplay) {
       unsetenv("DISPLAY");
       unsetenv("WAYLAND_DISPLAY");
     }
@@ -48,12 +66,21 @@ Child Start(bool with_display) {
   return child;
 }
 
+// Keeps the terminal's output flowing so the program never blocks on it.
+void Drain(const Child& child) {
+  char buffer[4096];
+  fcntl(child.terminal_, F_SETFL, O_NONBLOCK);
+  while (read(child.terminal_, buffer, sizeof buffer) > 0) {
+  }
+}
+
 // The exit status, or -1 if the child has not ended within the time given
 // (it is then killed).
 int Wait(const Child& child, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
   while (waitpid(child.pid_, &status, WNOHANG) == 0) {
+    if (child.terminal_ >= 0) Drain(child);
     if (std::chrono::steady_clock::now() > deadline) {
       kill(child.pid_, SIGKILL);
       waitpid(child.pid_, &status, 0);
@@ -84,7 +111,7 @@ Window WaitForWindow(XProbe& probe, const std::string& name) {
 TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
   XProbe probe;
   ASSERT_TRUE(probe.Connected());
-  Child child = Start(true);
+  Child child = Start(Setting::kNormal);
   const Window w = WaitForWindow(probe, "Glimmet");
   ASSERT_NE(w, 0u);
   const auto geometry = probe.Geometry(w);
@@ -93,9 +120,12 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
   EXPECT_EQ(geometry->y_, 300);
   EXPECT_EQ(geometry->width_, 100);
   EXPECT_EQ(geometry->height_, 100);
+  Drain(child);
   std::this_thread::sleep_for(200ms);
+  Drain(child);
   const auto first = probe.Pixels(w);
   std::this_thread::sleep_for(100ms);
+  Drain(child);
   const auto second = probe.Pixels(w);
   ASSERT_EQ(first.size(), 10000u);
   EXPECT_NE(first, second) << "the picture does not move";
@@ -105,11 +135,19 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
 }
 
 TEST(ProgramTest, WithoutADisplayItSaysSoAndFails) {
-  Child child = Start(false);
+  Child child = Start(Setting::kNoDisplay);
   EXPECT_EQ(Wait(child, 10000ms), 1);
   const std::string message = ReadAll(child.stderr_);
-  EXPECT_NE(message.find("glimmet2: cannot open the cell view window: "), std::string::npos)
-      << message;
+  EXPECT_EQ(message.rfind("glimmet2: cannot open the cell view window: ", 0), 0u) << message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+}
+
+TEST(ProgramTest, WithoutATerminalItSaysSoAndFails) {
+  Child child = Start(Setting::kNoTerminal);
+  EXPECT_EQ(Wait(child, 10000ms), 1);
+  const std::string message = ReadAll(child.stderr_);
+  EXPECT_EQ(message.rfind("glimmet2: no terminal to work on", 0), 0u) << message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
 }
 
 }  // namespace

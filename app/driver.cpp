@@ -1,0 +1,61 @@
+// Start-up and the generation pass.
+#include "app/driver.h"
+
+#include "automaton/step.h"
+#include "panel/commands.h"
+#include "panel/panel.h"
+#include "view/view_window.h"
+
+namespace glimmet {
+
+bool StartProgram(ProgramState& state, Console& console, std::string& error) {
+  SeedRandom(state.random_, ClockSeconds());
+  state.field_width_ = 100;
+  state.field_height_ = 100;
+  state.colour_scheme_ = RandomBelow(state.random_, 3);
+  DrawPanel(console);
+  state.window_ =
+      OpenViewWindow("Glimmet", 300, 300, state.field_width_, state.field_height_, 0);
+  if (state.window_ == 0) {
+    error = ViewWindowError();
+    return false;
+  }
+  AttachViewWindow(state.window_, true);
+  state.field_ = CreateField(state.field_width_, state.field_height_);
+  SeedField(state.field_, state.random_, state.current_page_);
+  state.survive_ = "5";
+  state.birth_ = "345";
+  state.growth_rate_ = 4;
+  DrawRuleRow(console, kSurviveRow, state.survive_);
+  DrawRuleRow(console, kBirthRow, state.birth_);
+  DrawGrowthSlider(console, state.growth_rate_);
+  EnableMouse(console, true);
+  SelectMouseEvents(console, 6, 1);  // presses and double clicks of the left button
+  return true;
+}
+
+void PaintField(const ProgramState& state, const ColourTable& colours) {
+  const auto& scheme = colours[state.colour_scheme_];
+  const CellField& field = state.field_;
+  for (int x = 1; x <= field.width_; ++x)
+    for (int y = 1; y <= field.height_; ++y)
+      PlotPixel(x - 1, y - 1, scheme[field.Cell(state.current_page_, x, y)]);
+}
+
+PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours) {
+  state.step_ = 0;
+  const std::string input = ReadInput(console);
+  if (console.gone_) return PassResult::kTerminalGone;
+  if (input.size() == 4 && HandlePanelClick(state, console)) return PassResult::kQuit;
+  if (state.pause_ == 1 && state.step_ == 0) return PassResult::kGoOn;
+  ++state.generation_count_;
+  DrawGenerationCounter(console, state.generation_count_);
+  PaintField(state, colours);
+  StepGeneration(state.field_, state.current_page_, state.survive_, state.birth_,
+                 state.growth_rate_);
+  RedrawView();
+  if (QueryViewSize().width_ == 0) return PassResult::kWindowGone;
+  return PassResult::kGoOn;
+}
+
+}  // namespace glimmet

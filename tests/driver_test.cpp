@@ -1,0 +1,202 @@
+// The driver's pass against a real window under X: the generation gate, the
+// count, the picture, and the two ways the loop ends. Clicks are queued as
+// the reader's records; the console has no terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/driver.h"
+#include "panel/panel.h"
+#include "tests/x11_probe.h"
+#include "view/view_window.h"
+
+namespace glimmet {
+namespace {
+
+using testing::XProbe;
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(probe_.Connected());
+    std::string error;
+    ASSERT_TRUE(StartProgram(state_, console_, error)) << error;
+  }
+  void TearDown() override { StopViewWindows(); }
+
+  void Press(int row, int column, std::uint32_t flags = kButtonChanged) {
+    InputRecord r;
+    r.kind_ = InputRecord::Kind::kMouse;
+    r.row_ = row;
+    r.column_ = column;
+    r.buttons_ = kLeftButton;
+    r.flags_ = flags;
+    console_.input_.queue_.push_back(r);
+    r.buttons_ = 0;
+    r.flags_ = kButtonChanged;
+    console_.input_.queue_.push_back(r);
+  }
+  PassResult Pass() { return RunPass(state_, console_, colours_); }
+  std::string Counter() const {
+    std::string text;
+    for (int c = 28; c <= 35; ++c) text += static_cast<char>(console_.screen_.At(12, c).ch_);
+    return text;
+  }
+  std::vector<Colour> Shown() { return probe_.Pixels(probe_.Find("Glimmet")); }
+  std::vector<Colour> Expected(int page) const {
+    std::vector<Colour> colours;
+    for (int y = 1; y <= 100; ++y)
+      for (int x = 1; x <= 100; ++x)
+        colours.push_back(colours_[state_.colour_scheme_][state_.field_.Cell(page, x, y)]);
+    return colours;
+  }
+
+  XProbe probe_;
+  Console console_;
+  ProgramState state_;
+  const ColourTable colours_ = BuildColourTable();
+};
+
+TEST_F(DriverTest, FirstPassShowsCountOneAndTheSeededField) {
+  EXPECT_EQ(Counter(), "00000000");
+  const std::vector<Colour> seeded = Expected(1);
+  EXPECT_EQ(Pass(), PassResult::kGoOn);
+  EXPECT_EQ(state_.generation_count_, 1);
+  EXPECT_EQ(Counter(), "00000001");
+  EXPECT_EQ(state_.current_page_, 2);
+  const std::vector<Colour> shown = Shown();
+  ASSERT_EQ(shown.size(), seeded.size());
+  EXPECT_EQ(shown, seeded);  // cell (100, 100) at the bottom-right pixel included
+  EXPECT_EQ(Pass(), PassResult::kGoOn);
+  EXPECT_EQ(Counter(), "00000002");
+  EXPECT_EQ(Shown(), Expected(2));  // the first computed generation
+}
+
+TEST_F(DriverTest, KeysAndEmptyPollsChangeNothing) {
+  InputRecord key;
+  key.kind_ = InputRecord::Kind::kKey;
+  key.ch_ = 3;
+  key.scan_ = 46;
+  console_.input_.queue_.push_back(key);
+  key.ch_ = 0;
+  key.scan_ = 59;
+  console_.input_.queue_.push_back(key);
+  for (int pass = 1; pass <= 3; ++pass) {
+    EXPECT_EQ(Pass(), PassResult::kGoOn);
+    EXPECT_EQ(state_.generation_count_, pass);
+  }
+  EXPECT_EQ(state_.survive_, "5");
+  EXPECT_EQ(state_.birth_, "345");
+  EXPECT_EQ(state_.pause_, 0);
+}
+
+TEST_F(DriverTest, PauseStopsAtOnceAndStepRunsOneGeneration) {
+  Pass();
+  Press(14, 27);
+  const CellField before = state_.field_;
+  const int page = state_.current_page_;
+  EXPECT_EQ(Pass(), PassResult::kGoOn);
+  EXPECT_EQ(state_.pause_, 1);
+  for (int i = 0; i < 5; ++i) Pass();
+  EXPECT_EQ(state_.generation_count_, 1);
+  EXPECT_EQ(state_.field_.cells_, before.cells_);
+  EXPECT_EQ(state_.current_page_, page);
+  EXPECT_EQ(Shown(), Expected(3 - page));  // still the picture of pass 1
+  Press(14, 33);
+  Pass();
+  EXPECT_EQ(state_.generation_count_, 2);
+  EXPECT_EQ(Counter(), "00000002");
+  for (int i = 0; i < 5; ++i) Pass();
+  EXPECT_EQ(state_.generation_count_, 2);
+  // A double click on STEP is a press and a double-click event: two steps.
+  Press(14, 35);
+  Press(14, 35, kDoubleClick);
+  for (int i = 0; i < 6; ++i) Pass();
+  EXPECT_EQ(state_.generation_count_, 4);
+  // STEP while running does nothing more than the pass would.
+  Press(14, 27);
+  Pass();
+  EXPECT_EQ(state_.generation_count_, 5);
+  Press(14, 33);
+  Pass();
+  EXPECT_EQ(state_.generation_count_, 6);
+}
+
+TEST_F(DriverTest, QuitLeavesBeforeTheGeneration) {
+  Pass();
+  Press(14, 43);
+  const CellField before = state_.field_;
+  EXPECT_EQ(Pass(), PassResult::kQuit);
+  EXPECT_EQ(state_.generation_count_, 1);
+  EXPECT_EQ(state_.field_.cells_, before.cells_);
+}
+
+TEST_F(DriverTest, QuitWhilePaused) {
+  Press(14, 27);
+  Pass();
+  Press(14, 40);
+  EXPECT_EQ(Pass(), PassResult::kQuit);
+  EXPECT_EQ(state_.generation_count_, 0);
+}
+
+TEST_F(DriverTest, ReseedShowsCountOneAndTheNewField) {
+  for (int i = 0; i < 3; ++i) Pass();
+  Press(10, 35);
+  const Random random_before = state_.random_;
+  ProgramState replay;
+  replay.field_ = state_.field_;
+  replay.random_ = random_before;
+  ReseedField(replay.field_, replay.random_, 51, replay.current_page_, replay.generation_count_,
+              replay.colour_scheme_);
+  EXPECT_EQ(Pass(), PassResult::kGoOn);
+  EXPECT_EQ(Counter(), "00000001");
+  EXPECT_EQ(state_.colour_scheme_, replay.colour_scheme_);
+  std::vector<Colour> fresh;
+  for (int y = 1; y <= 100; ++y)
+    for (int x = 1; x <= 100; ++x)
+      fresh.push_back(colours_[replay.colour_scheme_][replay.field_.Cell(1, x, y)]);
+  EXPECT_EQ(Shown(), fresh);
+}
+
+TEST_F(DriverTest, ReseedWhilePausedWaitsForTheNextGeneration) {
+  for (int i = 0; i < 3; ++i) Pass();
+  Press(14, 30);
+  Pass();
+  const std::vector<Colour> old_picture = Shown();
+  Press(10, 39);
+  Pass();
+  EXPECT_EQ(state_.generation_count_, 0);
+  EXPECT_EQ(Counter(), "00000003");
+  EXPECT_EQ(Shown(), old_picture);
+  const std::vector<Colour> reseeded = Expected(1);
+  Press(14, 34);
+  Pass();
+  EXPECT_EQ(Counter(), "00000001");
+  EXPECT_EQ(Shown(), reseeded);
+}
+
+TEST_F(DriverTest, TheWindowGoneEndsTheLoop) {
+  Pass();
+  probe_.RequestClose(probe_.Find("Glimmet"));
+  PassResult result = PassResult::kGoOn;
+  for (int pass = 0; pass < 2000 && result == PassResult::kGoOn; ++pass) {
+    result = Pass();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(result, PassResult::kWindowGone);
+}
+
+TEST_F(DriverTest, TheWindowClosedWhilePausedEndsOnlyWithAGeneration) {
+  Press(14, 27);
+  Pass();
+  probe_.RequestClose(probe_.Find("Glimmet"));
+  for (int i = 0; i < 200 && probe_.Find("Glimmet") != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(Pass(), PassResult::kGoOn);
+  Press(14, 33);
+  EXPECT_EQ(Pass(), PassResult::kWindowGone);
+}
+
+}  // namespace
+}  // namespace glimmet

@@ -1,0 +1,287 @@
+// The panel's screen, cell by cell, and every cell of the hit table with
+// what its command does to the program's state. The console here has no
+// terminal: what it would show is its screen model.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "panel/commands.h"
+#include "panel/panel.h"
+
+namespace glimmet {
+namespace {
+
+const Attribute kGrey = MakeAttribute(7, 0);
+const Attribute kWhite = MakeAttribute(15, 0);
+const Attribute kRed = MakeAttribute(12, 0);
+
+std::string Text(const Console& console, int row) {
+  std::string text;
+  for (int c = 1; c <= console.screen_.Columns(); ++c) text += static_cast<char>(console.screen_.At(row, c).ch_);
+  return text;
+}
+
+Attribute AttrAt(const Console& console, int row, int column) {
+  return console.screen_.At(row, column).attr_;
+}
+
+std::string Padded(const std::string& text) { return text + std::string(44 - text.size(), ' '); }
+
+TEST(PanelTest, StaticScreen) {
+  Console console;
+  DrawPanel(console);
+  const char* rows[] = {
+      "GLIMMET2 - Cellular Automata Toy",
+      "GLIMMET2 authors, glimmet2.example",
+      "",
+      "                           012345678",
+      " Survive with # neighbors: ||||||||| ?",
+      "    Born with # neighbors: ||||||||| ?",
+      "",
+      "              Growth rate: 0 ---------- 100",
+      "",
+      "         New random array: E ---------- F",
+      "",
+      "               Generation: 00000000",
+      "",
+      "                          PAUSE-STEP | QUIT",
+  };
+  ASSERT_EQ(console.screen_.Columns(), 44);
+  ASSERT_EQ(console.screen_.Rows(), 14);
+  for (int r = 1; r <= 14; ++r) {
+    EXPECT_EQ(Text(console, r), Padded(rows[r - 1])) << "row " << r;
+    for (int c = 1; c <= 44; ++c) {
+      const bool title = r <= 2 && c <= static_cast<int>(std::string(rows[r - 1]).size());
+      ASSERT_EQ(AttrAt(console, r, c), title ? kWhite : kGrey) << r << "," << c;
+    }
+  }
+  EXPECT_EQ(std::string(rows[1]).size(), 34u);
+  EXPECT_FALSE(console.screen_.cursor_visible_);
+  EXPECT_EQ(console.screen_.Row(), 14);  // not scrolled: the cursor ends after QUIT
+  EXPECT_EQ(console.screen_.Column(), 44);
+  EXPECT_EQ(console.foreground_, 7);
+  EXPECT_EQ(console.background_, 0);
+}
+
+// The nine count cells of a row as drawn: 'X' in red or '|' in grey.
+std::string CountCells(const Console& console, int row) {
+  std::string cells;
+  for (int c = 28; c <= 36; ++c) {
+    const char ch = static_cast<char>(console.screen_.At(row, c).ch_);
+    EXPECT_EQ(AttrAt(console, row, c), ch == 'X' ? kRed : kGrey);
+    cells += ch;
+  }
+  return cells;
+}
+
+TEST(PanelTest, RuleRows) {
+  Console console;
+  DrawPanel(console);
+  const std::map<std::string, std::string> drawn = {
+      {"", "|||||||||"},          {"012345678", "XXXXXXXXX"}, {"345", "|||XXX|||"},
+      {"53", "|||X|X|||"},        {"5353", "|||X|X|||"},      {"9x-8 ", "||||||||X"},
+  };
+  for (const auto& [rule, cells] : drawn) {
+    DrawRuleRow(console, kSurviveRow, rule);
+    EXPECT_EQ(CountCells(console, kSurviveRow), cells) << "rule '" << rule << "'";
+    DrawRuleRow(console, kBirthRow, rule);
+    EXPECT_EQ(CountCells(console, kBirthRow), cells) << "rule '" << rule << "'";
+  }
+  EXPECT_EQ(Text(console, 5), Padded(" Survive with # neighbors: ||||||||X ?"));
+}
+
+TEST(PanelTest, GrowthSliderAtAndBeyondItsEnds) {
+  Console console;
+  DrawPanel(console);
+  for (const auto& [rate, column] :
+       std::map<int, int>{{0, 30}, {4, 34}, {9, 39}, {-1, 30}, {10, 39}, {-1000, 30}}) {
+    DrawGrowthSlider(console, rate);
+    for (int c = 30; c <= 39; ++c) {
+      ASSERT_EQ(console.screen_.At(8, c).ch_, c == column ? 'X' : '-') << rate << " " << c;
+      ASSERT_EQ(AttrAt(console, 8, c), c == column ? kRed : kGrey);
+    }
+    EXPECT_EQ(Text(console, 8).substr(26, 3), " 0 ");
+    EXPECT_EQ(Text(console, 8).substr(39, 5), " 100 ");
+  }
+}
+
+TEST(PanelTest, GenerationCounter) {
+  Console console;
+  DrawPanel(console);
+  for (const auto& [count, shown] : std::map<int, std::string>{
+           {0, "00000000"}, {1, "00000001"}, {7, "00000007"}, {4096, "00004096"},
+           {99999999, "99999999"}, {123456789, "23456789"}, {-5, "00000000"}}) {
+    DrawGenerationCounter(console, count);
+    EXPECT_EQ(Text(console, 12), Padded("               Generation: " + shown)) << count;
+  }
+  for (int c = 28; c <= 35; ++c) EXPECT_EQ(AttrAt(console, 12, c), kGrey);
+}
+
+TEST(CommandTest, Toggles) {
+  std::string rule = "345";
+  ToggleCount(rule, 4);
+  EXPECT_EQ(rule, "35");
+  ToggleCount(rule, 4);
+  EXPECT_EQ(rule, "354");
+  rule = "5";
+  ToggleCount(rule, 0);
+  EXPECT_EQ(rule, "50");
+  ToggleCount(rule, 5);
+  EXPECT_EQ(rule, "0");
+  rule = "3553";  // a digit held twice goes entirely
+  ToggleCount(rule, 3);
+  EXPECT_EQ(rule, "55");
+}
+
+TEST(CommandTest, RandomRuleTakesNineDrawsInOrder) {
+  Random random;
+  SeedRandom(random, 43200.0);
+  bool seen_empty = false, seen_full = false;
+  for (int i = 0; i < 3000; ++i) {
+    Random replay = random;
+    const std::string rule = RandomRule(random);
+    std::string expected;
+    for (int d = 0; d <= 8; ++d)
+      if (RandomValue(replay) >= 0.6) expected += static_cast<char>('0' + d);
+    ASSERT_EQ(rule, expected);
+    ASSERT_EQ(random.state_, replay.state_);
+    seen_empty |= rule.empty();
+    seen_full |= rule.size() >= 7;
+  }
+  EXPECT_TRUE(seen_empty);
+  EXPECT_TRUE(seen_full);
+}
+
+ProgramState Fresh() {
+  ProgramState state;
+  SeedRandom(state.random_, 1000.0);
+  state.field_ = CreateField(100, 100);
+  SeedField(state.field_, state.random_, state.current_page_);
+  state.current_page_ = 2;
+  state.generation_count_ = 77;
+  return state;
+}
+
+void Click(Console& console, int row, int column) {
+  console.input_.mouse_row_ = row;
+  console.input_.mouse_column_ = column;
+}
+
+// What a click on (row, column) did, as a short description.
+std::string Effect(int row, int column) {
+  Console console;
+  DrawPanel(console);
+  ProgramState state = Fresh();
+  const ProgramState before = state;
+  Click(console, row, column);
+  const bool quit = HandlePanelClick(state, console);
+  if (quit) return "quit";
+  if (state.survive_ != before.survive_) return "survive " + state.survive_;
+  if (state.birth_ != before.birth_) return "birth " + state.birth_;
+  // DrawPanel draws no marker, so a marker means the slider was redrawn.
+  const bool slider_drawn = Text(console, 8).find('X') != std::string::npos;
+  if (state.growth_rate_ != before.growth_rate_ || slider_drawn)
+    return "growth " + std::to_string(state.growth_rate_);
+  if (state.generation_count_ != before.generation_count_) return "reseed";
+  if (state.pause_ != before.pause_) return "pause";
+  if (state.step_ != before.step_) return "step";
+  if (state.random_.state_ != before.random_.state_) return "drew";
+  return "";
+}
+
+TEST(CommandTest, EveryCellOfTheHitTable) {
+  for (int row = 1; row <= 14; ++row) {
+    for (int column = 0; column <= 45; ++column) {
+      std::string expected;
+      if ((row == 5 || row == 6) && column >= 28 && column <= 36) {
+        std::string rule = row == 5 ? "5" : "345";
+        ToggleCount(rule, column - 28);
+        expected = (row == 5 ? "survive " : "birth ") + rule;
+      } else if ((row == 5 || row == 6) && column == 38) {
+        expected = "random";
+      } else if (row == 8 && column >= 30 && column <= 39) {
+        expected = "growth " + std::to_string(column - 30);
+      } else if (row == 10 && column >= 30 && column <= 39) {
+        expected = "reseed";
+      } else if (row == 14 && column >= 27 && column <= 31) {
+        expected = "pause";
+      } else if (row == 14 && column >= 33 && column <= 36) {
+        expected = "step";
+      } else if (row == 14 && column >= 40 && column <= 43) {
+        expected = "quit";
+      }
+      const std::string effect = Effect(row, column);
+      if (expected == "random") {
+        // A drawn rule may happen to equal the old one; the nine draws show.
+        EXPECT_TRUE(effect.rfind(row == 5 ? "survive" : "birth", 0) == 0 || effect == "drew")
+            << row << "," << column << ": " << effect;
+      } else {
+        EXPECT_EQ(effect, expected) << "row " << row << " column " << column;
+      }
+    }
+  }
+}
+
+TEST(CommandTest, CommandsRedrawTheirWidgets) {
+  Console console;
+  DrawPanel(console);
+  ProgramState state = Fresh();
+  DrawRuleRow(console, kSurviveRow, state.survive_);
+  Click(console, 5, 28);
+  HandlePanelClick(state, console);
+  EXPECT_EQ(CountCells(console, 5), "X||||X|||");
+  Click(console, 6, 32);
+  HandlePanelClick(state, console);
+  EXPECT_EQ(state.birth_, "35");
+  EXPECT_EQ(CountCells(console, 6), "|||X|X|||");
+  Click(console, 8, 39);
+  HandlePanelClick(state, console);
+  EXPECT_EQ(console.screen_.At(8, 39).ch_, 'X');
+  // The same rate again still redraws: a stray marker is wiped.
+  console.screen_.MoveCursor(8, 31);
+  PrintText(console, "X");
+  HandlePanelClick(state, console);
+  EXPECT_EQ(console.screen_.At(8, 31).ch_, '-');
+}
+
+TEST(CommandTest, DensityTrackReseedsAtTenDensities) {
+  std::set<int> counts;
+  for (int column = 30; column <= 39; ++column) {
+    Console console;
+    ProgramState state = Fresh();
+    ProgramState replay = state;
+    Click(console, 10, column);
+    HandlePanelClick(state, console);
+    ReseedField(replay.field_, replay.random_, 10 * (column - 30) + 1, replay.current_page_,
+                replay.generation_count_, replay.colour_scheme_);
+    EXPECT_EQ(state.field_.cells_, replay.field_.cells_) << column;
+    EXPECT_EQ(state.colour_scheme_, replay.colour_scheme_);
+    EXPECT_EQ(state.current_page_, 1);
+    EXPECT_EQ(state.generation_count_, 0);
+    int live = 0;
+    for (int x = 1; x <= 100; ++x)
+      for (int y = 1; y <= 100; ++y) live += state.field_.Cell(1, x, y) != 0;
+    counts.insert(live);
+    EXPECT_NEAR(live, 100 * (10 * (column - 30) + 2), 300) << column;
+  }
+  EXPECT_EQ(counts.size(), 10u);
+}
+
+TEST(CommandTest, PauseTogglesStepSetsQuitReports) {
+  Console console;
+  ProgramState state = Fresh();
+  Click(console, 14, 29);
+  EXPECT_FALSE(HandlePanelClick(state, console));
+  EXPECT_EQ(state.pause_, 1);
+  EXPECT_FALSE(HandlePanelClick(state, console));
+  EXPECT_EQ(state.pause_, 0);
+  Click(console, 14, 36);
+  EXPECT_FALSE(HandlePanelClick(state, console));
+  EXPECT_EQ(state.step_, 1);
+  Click(console, 14, 40);
+  EXPECT_TRUE(HandlePanelClick(state, console));
+}
+
+}  // namespace
+}  // namespace glimmet
