@@ -1,0 +1,309 @@
+#!/usr/bin/env python3
+"""GLIMMET2 used as a person uses it: the built program runs in tmux, a real
+terminal emulator, beside its window on an X server. Clicks are real mouse
+reports written to the pane; what the person sees is read back from the pane
+(text and colours) and from the window (a screenshot).
+
+Usage: e2e_test.py PROGRAM XCLOSE   (with DISPLAY set to a private server)
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PROGRAM = XCLOSE = None
+
+STATIC = [
+    "GLIMMET2 - Cellular Automata Toy",
+    "GLIMMET2 authors, glimmet2.example",
+    "",
+    "                           012345678",
+    " Survive with # neighbors: |||||X||| ?",
+    "    Born with # neighbors: |||XXX||| ?",
+    "",
+    "              Growth rate: 0 ----X----- 100",
+    "",
+    "         New random array: E ---------- F",
+    "",
+    "               Generation: ########",
+    "",
+    "                          PAUSE-STEP | QUIT",
+]
+WHITE, GREY, RED = (97, 40), (37, 40), (91, 40)
+MAIN_SCREEN = "typed-before-glimmet2"  # what the pane shows before the program
+
+
+def expected_colour(row, col):
+    """The colours of a cell of the panel at the start of the main loop."""
+    text = STATIC[row - 1]
+    if row <= 2 and col <= len(text):
+        return WHITE
+    if text[col - 1:col] == "X":
+        return RED
+    return GREY
+
+
+def parse_capture(text):
+    """Rows of (character, (fg, bg)) from `capture-pane -p -e` output."""
+    rows = []
+    fg, bg = 39, 49
+    for line in text.split("\n"):
+        cells = []
+        for part in re.split(r"(\x1b\[[0-9;]*m)", line):
+            if part.startswith("\x1b["):
+                codes = [int(c) if c else 0 for c in part[2:-1].split(";")]
+                for c in codes:
+                    if c == 0:
+                        fg, bg = 39, 49
+                    elif 30 <= c <= 37 or 90 <= c <= 97 or c == 39:
+                        fg = c
+                    elif 40 <= c <= 47 or 100 <= c <= 107 or c == 49:
+                        bg = c
+            else:
+                cells.extend((ch, (fg, bg)) for ch in part)
+        rows.append(cells)
+    return rows
+
+
+class Pane:
+    """One program run in a tmux server of its own."""
+
+    def __init__(self, columns=80, rows=24):
+        self.dir = tempfile.mkdtemp(prefix="glimmet2-e2e-")
+        conf = os.path.join(self.dir, "tmux.conf")
+        with open(conf, "w") as f:
+            f.write("set -g status off\n")
+        self.tmux = ["tmux", "-S", os.path.join(self.dir, "socket"), "-f", conf]
+        self.stderr = os.path.join(self.dir, "stderr")
+        self.status_file = os.path.join(self.dir, "status")
+        # A shell stays in the pane after the program, so the terminal's state
+        # can be read as the program left it.
+        command = (f"echo {MAIN_SCREEN}; {PROGRAM} 2>{self.stderr}; echo $? >{self.status_file}; "
+                   "exec sleep 600")
+        subprocess.run(self.tmux + ["new-session", "-d", "-x", str(columns), "-y", str(rows),
+                                    "-s", "g", command], check=True)
+
+    def close(self):
+        subprocess.run(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+
+    def display(self, fmt):
+        return subprocess.run(self.tmux + ["display", "-p", "-t", "g", fmt], capture_output=True,
+                              text=True).stdout.strip()
+
+    def capture(self):
+        out = subprocess.run(self.tmux + ["capture-pane", "-p", "-e", "-t", "g"],
+                             capture_output=True, text=True).stdout
+        return parse_capture(out)
+
+    def text(self, row):
+        return "".join(ch for ch, _ in self.capture()[row - 1])
+
+    def counter(self):
+        return self.text(12)[27:35]
+
+    def send(self, data):
+        subprocess.run(self.tmux + ["send-keys", "-t", "g", "-H"] + [f"{b:02x}" for b in data],
+                       check=True)
+
+    def click(self, row, col):
+        self.send(f"\x1b[<0;{col};{row}M\x1b[<0;{col};{row}m".encode())
+
+    def resize(self, columns, rows):
+        subprocess.run(self.tmux + ["resize-window", "-t", "g", "-x", str(columns), "-y", str(rows)],
+                       check=True)
+
+    def status(self):
+        """The program's exit status (128 + the signal that ended it), or None."""
+        try:
+            with open(self.status_file) as f:
+                return int(f.read())
+        except (OSError, ValueError):
+            return None
+
+    def dead(self):
+        return self.status() is not None
+
+    def program_pid(self):
+        shell = self.display("#{pane_pid}")
+        return int(subprocess.run(["pgrep", "-P", shell], capture_output=True,
+                                  text=True).stdout.split()[0])
+
+    def wait(self, predicate, timeout=5.0):
+        end = time.time() + timeout
+        while time.time() < end:
+            if predicate():
+                return True
+            time.sleep(0.05)
+        return predicate()
+
+
+def window_id():
+    out = subprocess.run(["xdotool", "search", "--name", "^Glimmet$"], capture_output=True,
+                         text=True).stdout.split()
+    return out[0] if out else None
+
+
+def screenshot():
+    wid = window_id()
+    if wid is None:
+        return None
+    return subprocess.run(["import", "-window", wid, "-depth", "8", "rgb:-"],
+                          capture_output=True).stdout
+
+
+class EndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.pane = Pane()
+        self.addCleanup(self.pane.close)
+        self.assertTrue(self.pane.wait(lambda: window_id() is not None), "no window")
+        self.assertTrue(self.pane.wait(lambda: self.pane.counter() not in ("", "00000000")))
+
+    def assert_static_screen(self):
+        rows = self.pane.capture()
+        for r in range(1, 15):
+            line = "".join(ch for ch, _ in rows[r - 1])
+            want = STATIC[r - 1]
+            if r == 12:
+                self.assertRegex(line[:35], r"^               Generation: \d{8}$")
+            else:
+                self.assertEqual(line[:44].rstrip(), want, f"row {r}")
+            for c in range(1, 45):
+                if c <= len(rows[r - 1]):
+                    self.assertEqual(rows[r - 1][c - 1][1], expected_colour(r, c), f"cell {r},{c}")
+
+    def assert_terminal_given_back(self):
+        self.assertTrue(self.pane.wait(self.pane.dead), "the program did not end")
+        flags = self.pane.display("#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} #{cursor_flag}")
+        self.assertEqual(flags, "0 0 0 1")
+        self.assertEqual(self.pane.text(1).rstrip(), MAIN_SCREEN)
+        screen = [self.pane.text(r) for r in range(1, 25)]
+        self.assertFalse([line for line in screen if "GLIMMET2" in line or "neighbors" in line])
+        attributes = {colour for row in self.pane.capture()[:3] for _, colour in row}
+        self.assertLessEqual(attributes, {(39, 49)}, "colours left behind")
+
+    def pause(self):
+        self.pane.click(14, 27)
+        time.sleep(0.3)
+
+    def test_static_screen_with_its_colours(self):
+        self.assert_static_screen()
+        first = self.pane.counter()
+        self.assertTrue(self.pane.wait(lambda: self.pane.counter() > first))
+
+    def test_rule_rows_and_slider(self):
+        p = self.pane
+        p.click(5, 28)
+        self.assertTrue(p.wait(lambda: p.text(5)[27:36] == "X||||X|||"))
+        p.click(6, 32)
+        self.assertTrue(p.wait(lambda: p.text(6)[27:36] == "|||X|X|||"))
+        p.click(8, 30)
+        self.assertTrue(p.wait(lambda: p.text(8)[29:39] == "X---------"))
+        p.click(8, 39)
+        self.assertTrue(p.wait(lambda: p.text(8)[29:39] == "---------X"))
+        for _ in range(5):
+            p.click(6, 38)
+        time.sleep(0.3)
+        cells = p.capture()[5][27:36]
+        self.assertTrue(all(ch in "X|" for ch, _ in cells))
+        self.assertTrue(all(colour == (RED if ch == "X" else GREY) for ch, colour in cells))
+        self.assertEqual(p.text(6)[36:38], " ?")
+
+    def test_pause_step_and_double_click(self):
+        p = self.pane
+        self.pause()
+        a, pic = p.counter(), screenshot()
+        time.sleep(0.4)
+        self.assertEqual(p.counter(), a)
+        self.assertEqual(screenshot(), pic)
+        p.click(14, 33)
+        self.assertTrue(p.wait(lambda: p.counter() == f"{int(a) + 1:08d}"))
+        time.sleep(0.3)
+        self.assertEqual(p.counter(), f"{int(a) + 1:08d}")
+        self.assertNotEqual(screenshot(), pic)
+        p.send(b"\x1b[<0;34;14M\x1b[<0;34;14m\x1b[<0;34;14M\x1b[<0;34;14m")
+        self.assertTrue(p.wait(lambda: p.counter() == f"{int(a) + 3:08d}"))
+        time.sleep(0.3)
+        self.assertEqual(p.counter(), f"{int(a) + 3:08d}")
+        self.pause()
+        first = p.counter()
+        self.assertTrue(p.wait(lambda: p.counter() > first))
+
+    def test_reseed_while_paused_shows_after_step(self):
+        p = self.pane
+        self.pause()
+        a, pic = p.counter(), screenshot()
+        p.click(10, 39)
+        time.sleep(0.3)
+        self.assertEqual(p.counter(), a)
+        self.assertEqual(screenshot(), pic)
+        p.click(14, 36)
+        self.assertTrue(p.wait(lambda: p.counter() == "00000001"))
+        self.assertNotEqual(screenshot(), pic)
+
+    def test_keys_change_nothing(self):
+        p = self.pane
+        p.send(b"\x03q\x1b[A\x1bOP\x1b\x1a\x1c")
+        time.sleep(0.3)
+        self.assertFalse(p.dead())
+        self.assert_static_screen()
+        first = p.counter()
+        self.assertTrue(p.wait(lambda: p.counter() > first))
+
+    def test_quit(self):
+        self.pane.click(14, 42)
+        self.assert_terminal_given_back()
+        self.assertEqual(self.pane.status(), 0)
+
+    def test_quit_while_paused(self):
+        self.pause()
+        self.pane.click(14, 40)
+        self.assert_terminal_given_back()
+        self.assertEqual(self.pane.status(), 0)
+
+    def test_window_closed(self):
+        subprocess.run([XCLOSE, "Glimmet"], check=True)
+        self.assert_terminal_given_back()
+        self.assertEqual(self.pane.status(), 0)
+
+    def test_sigterm(self):
+        os.kill(self.pane.program_pid(), 15)
+        self.assert_terminal_given_back()
+        self.assertEqual(self.pane.status(), 128 + 15)
+
+    def test_resize_repaints_whole_panel(self):
+        p = self.pane
+        p.resize(100, 30)
+        time.sleep(0.3)
+        self.assert_static_screen()
+        self.pause()
+        p.resize(60, 20)
+        time.sleep(0.3)
+        self.assert_static_screen()
+        p.click(5, 30)
+        self.assertTrue(p.wait(lambda: p.text(5)[27:36] == "||X||X|||"))
+
+
+class SmallTerminal(unittest.TestCase):
+    def test_size_message_then_the_panel(self):
+        pane = Pane(40, 12)
+        self.addCleanup(pane.close)
+        self.assertTrue(pane.wait(lambda: "44 x 14" in pane.text(6)))
+        self.assertIn("GLIMMET2 needs at least 44 x 14", pane.text(6))
+        pane.click(5, 28)  # where the first survive count would be
+        time.sleep(0.3)
+        pane.resize(44, 14)
+        self.assertTrue(pane.wait(lambda: pane.text(1).startswith("GLIMMET2 - Cellular")))
+        self.assertEqual(pane.text(5)[27:36], "|||||X|||")
+        pane.click(5, 28)
+        self.assertTrue(pane.wait(lambda: pane.text(5)[27:36] == "X||||X|||"))
+        pane.click(14, 43)
+        self.assertTrue(pane.wait(pane.dead))
+        self.assertEqual(pane.status(), 0)
+
+
+if __name__ == "__main__":
+    PROGRAM, XCLOSE = sys.argv[1], sys.argv[2]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
