@@ -5,7 +5,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench bench-whole install clean
 
 all: build
 
@@ -26,6 +26,9 @@ test: build
 
 bench: build
 	@scripts/bench $(BUILD)
+
+bench-whole: build
+	@bench/whole-program $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -8,14 +8,17 @@
 
 namespace glimmet {
 
-bool StartProgram(ProgramState& state, Console& console, std::string& error) {
+bool StartProgram(ProgramState& state, Console& console, std::string& error,
+                  void (*display_lost)()) {
   SeedRandom(state.random_, ClockSeconds());
   state.field_width_ = 100;
   state.field_height_ = 100;
   state.colour_scheme_ = RandomBelow(state.random_, 3);
   DrawPanel(console);
-  state.window_ =
-      OpenViewWindow("Glimmet", 300, 300, state.field_width_, state.field_height_, 0);
+  ViewOptions options;
+  options.display_lost_ = display_lost;
+  state.window_ = OpenViewWindow("Glimmet", 300, 300, state.field_width_,
+                                 state.field_height_, 0, options);
   if (state.window_ == 0) {
     error = ViewWindowError();
     return false;
@@ -34,12 +37,15 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error) {
   return true;
 }
 
+// Row by row, in the order both the field and the picture are stored; the
+// picture is shown only at the redraw, so the order cannot be seen.
 void PaintField(const ProgramState& state, const ColourTable& colours) {
   const auto& scheme = colours[state.colour_scheme_];
   const CellField& field = state.field_;
-  for (int x = 1; x <= field.width_; ++x)
-    for (int y = 1; y <= field.height_; ++y)
-      PlotPixel(x - 1, y - 1, scheme[field.Cell(state.current_page_, x, y)]);
+  for (int y = 1; y <= field.height_; ++y) {
+    const std::int32_t* row = field.Row(state.current_page_, y);
+    for (int x = 1; x <= field.width_; ++x) PlotPixel(x - 1, y - 1, scheme[row[x]]);
+  }
 }
 
 PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours) {

@@ -14,7 +14,9 @@ namespace glimmet {
 // Seeds the generator from the clock, draws the panel, opens and attaches
 // the cell view window, seeds the field, draws the widgets and turns the
 // mouse on. False, with the reason, when the window cannot be opened.
-bool StartProgram(ProgramState& state, Console& console, std::string& error);
+// `display_lost` runs if the X server goes away later.
+bool StartProgram(ProgramState& state, Console& console, std::string& error,
+                  void (*display_lost)() = nullptr);
 
 enum class PassResult { kGoOn, kQuit, kWindowGone, kTerminalGone };
 

@@ -17,8 +17,8 @@ void RunPasses(benchmark::State& state, const ViewOptions& options) {
   AttachViewWindow(window, true);
   int shade = 0;
   for (auto _ : state) {
-    for (int x = 0; x < 100; ++x)
-      for (int y = 0; y < 100; ++y) PlotPixel(x, y, (x + y + shade) & 255);
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 100; ++x) PlotPixel(x, y, (x + y + shade) & 255);
     RedrawView();
     ++shade;
   }
@@ -65,8 +65,8 @@ void BM_Plots(benchmark::State& state) {
   }
   AttachViewWindow(window, true);
   for (auto _ : state) {
-    for (int x = 0; x < 100; ++x)
-      for (int y = 0; y < 100; ++y) PlotPixel(x, y, x + y);
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 100; ++x) PlotPixel(x, y, x + y);
   }
   StopViewWindows();
 }

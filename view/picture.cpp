@@ -38,6 +38,7 @@ Picture* Picture::Create(int width, int height, std::uint32_t sdl_format,
   FillLevels(picture->green_, f->Gmask, f->Gshift, f->Gloss);
   FillLevels(picture->blue_, f->Bmask, f->Bshift, f->Bloss);
   picture->alpha_ = f->Amask;
+  picture->xrgb_ = f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF && f->Amask == 0;
   const std::uint32_t fill = picture->Map(background);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) picture->Set(x, y, fill);

@@ -31,8 +31,9 @@ class Picture {
   // The colour in the picture's format, each component the nearest level
   // the format can hold.
   std::uint32_t Map(Colour colour) const {
-    return red_[colour & 255] | green_[(colour >> 8) & 255] |
-           blue_[(colour >> 16) & 255] | alpha_;
+    const auto c = static_cast<std::uint32_t>(colour);
+    if (xrgb_) return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+    return red_[c & 255] | green_[c >> 8 & 255] | blue_[c >> 16 & 255] | alpha_;
   }
   // Copies the whole picture into `target` at (0, 0): row by row when the
   // formats agree (SDL's general blit is several times slower here).
@@ -51,6 +52,7 @@ class Picture {
   int height_ = 0;
   std::array<std::uint32_t, 256> red_{}, green_{}, blue_{};
   std::uint32_t alpha_ = 0;
+  bool xrgb_ = false;  // 8 bits a component, red at bit 16: most displays
 };
 
 }  // namespace glimmet

@@ -26,9 +26,15 @@ enum class WakeMode {
   kSleepPoll,          // poll, then sleep 1 ms when nothing is waiting
 };
 
+// Called on the window thread when the connection to the X server is lost
+// (the server went away); the process then ends with status 1. It must only
+// do what is safe while the program thread carries on.
+using DisplayLostHandler = void (*)();
+
 struct ViewOptions {
   WakeMode wake_ = WakeMode::kConditionVariable;
   bool accelerated_framebuffer_ = false;  // SDL's OpenGL-backed path
+  DisplayLostHandler display_lost_ = nullptr;
 };
 
 struct ViewSize {
