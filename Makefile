@@ -3,6 +3,7 @@
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test bench bench-whole install clean
@@ -29,6 +30,9 @@ bench: build
 
 bench-whole: build
 	@bench/whole-program $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)

@@ -78,8 +78,11 @@ void Decode(InputState& in, std::int64_t now, bool more_may_come, bool accept_mo
   const std::string_view bytes = in.pending_;
   while (at < bytes.size()) {
     if (in.discarding_) {
-      in.discarding_ = !IsFinalByte(static_cast<unsigned char>(bytes[at]));
-      ++at;
+      // An overlong sequence ends at its final byte, or where ESC starts
+      // the next one, as it does in a terminal.
+      const auto c = static_cast<unsigned char>(bytes[at]);
+      in.discarding_ = !IsFinalByte(c) && c != 0x1B;
+      if (c != 0x1B) ++at;
       continue;
     }
     const Decoded d = DecodeInput(bytes.substr(at), more_may_come);

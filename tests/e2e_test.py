@@ -71,7 +71,7 @@ def parse_capture(text):
 class Pane:
     """One program run in a tmux server of its own."""
 
-    def __init__(self, columns=80, rows=24):
+    def __init__(self, columns=80, rows=24, program=None, display=None):
         self.dir = tempfile.mkdtemp(prefix="glimmet2-e2e-")
         conf = os.path.join(self.dir, "tmux.conf")
         with open(conf, "w") as f:
@@ -81,13 +81,19 @@ class Pane:
         self.status_file = os.path.join(self.dir, "status")
         # A shell stays in the pane after the program, so the terminal's state
         # can be read as the program left it.
-        command = (f"echo {MAIN_SCREEN}; {PROGRAM} 2>{self.stderr}; echo $? >{self.status_file}; "
-                   "exec sleep 600")
+        program = program or PROGRAM
+        env = f"DISPLAY={display} " if display else ""
+        command = (f"echo {MAIN_SCREEN}; {env}{program} 2>{self.stderr}; "
+                   f"echo $? >{self.status_file}; exec sleep 600")
         subprocess.run(self.tmux + ["new-session", "-d", "-x", str(columns), "-y", str(rows),
                                     "-s", "g", command], check=True)
 
     def close(self):
         subprocess.run(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+
+    def errors(self):
+        with open(self.stderr) as f:
+            return f.read()
 
     def display(self, fmt):
         return subprocess.run(self.tmux + ["display", "-p", "-t", "g", fmt], capture_output=True,

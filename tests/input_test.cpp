@@ -174,6 +174,10 @@ TEST(DecoderTest, MalformedInputYieldsNothingAndDoesNotStall) {
   FeedTerminalBytes(in, "\x1b[" + std::string(100000, '1'), 0, true);
   EXPECT_LE(in.pending_.size(), kLongestSequence);
   EXPECT_TRUE(in.queue_.empty());
+  // A report right after an overlong sequence still counts: ESC ends it.
+  FeedTerminalBytes(in, "\x1b[<0;7;3M", 0, true);
+  ASSERT_EQ(in.queue_.size(), 1u);
+  EXPECT_EQ(in.queue_[0].column_, 7);
 }
 
 // Presses of the left button on (row, column) at the given times.
