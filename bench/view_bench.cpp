@@ -8,13 +8,20 @@
 namespace glimmet {
 namespace {
 
-void RunPasses(benchmark::State& state, const ViewOptions& options) {
+// Opens and attaches a 100 x 100 window; false, skipping the benchmark,
+// when there is no display.
+bool OpenWindow(benchmark::State& state, const ViewOptions& options = {}) {
   const Handle window = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0, options);
   if (window == 0) {
     state.SkipWithError(("no window: " + ViewWindowError()).c_str());
-    return;
+    return false;
   }
   AttachViewWindow(window, true);
+  return true;
+}
+
+void RunPasses(benchmark::State& state, const ViewOptions& options) {
+  if (!OpenWindow(state, options)) return;
   int shade = 0;
   for (auto _ : state) {
     for (int y = 0; y < 100; ++y)
@@ -46,24 +53,14 @@ void BM_PassNaive(benchmark::State& state) {
 BENCHMARK(BM_PassNaive)->UseRealTime();
 
 void BM_Redraw(benchmark::State& state) {
-  const Handle window = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0);
-  if (window == 0) {
-    state.SkipWithError(("no window: " + ViewWindowError()).c_str());
-    return;
-  }
-  AttachViewWindow(window, true);
+  if (!OpenWindow(state)) return;
   for (auto _ : state) RedrawView();
   StopViewWindows();
 }
 BENCHMARK(BM_Redraw)->UseRealTime();
 
 void BM_Plots(benchmark::State& state) {
-  const Handle window = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0);
-  if (window == 0) {
-    state.SkipWithError(("no window: " + ViewWindowError()).c_str());
-    return;
-  }
-  AttachViewWindow(window, true);
+  if (!OpenWindow(state)) return;
   for (auto _ : state) {
     for (int y = 0; y < 100; ++y)
       for (int x = 0; x < 100; ++x) PlotPixel(x, y, x + y);

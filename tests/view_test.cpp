@@ -36,6 +36,14 @@ class ViewTest : public ::testing::Test {
     return w;
   }
 
+  // The window, read back from the server, shows exactly these colours.
+  void ExpectShown(const std::vector<Colour>& expected) {
+    const auto pixels = probe_.Pixels(Native());
+    ASSERT_EQ(pixels.size(), expected.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+      ASSERT_EQ(pixels[i], expected[i]) << "pixel " << i % 100 << "," << i / 100;
+  }
+
   XProbe probe_;
 };
 
@@ -73,10 +81,7 @@ TEST_F(ViewTest, EveryColourOfEverySchemeLandsExactly) {
     }
   }
   RedrawView();
-  const auto pixels = probe_.Pixels(Native());
-  ASSERT_EQ(pixels.size(), expected.size());
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    ASSERT_EQ(pixels[i], expected[i]) << "pixel " << i % 100 << "," << i / 100;
+  ExpectShown(expected);
 }
 
 TEST_F(ViewTest, CoordinatesRoundHalfToEvenAndStayInThePicture) {
@@ -96,10 +101,7 @@ TEST_F(ViewTest, CoordinatesRoundHalfToEvenAndStayInThePicture) {
     plot(50, outside, 0x00FFFF, -1, -1);
   }
   RedrawView();
-  const auto pixels = probe_.Pixels(Native());
-  ASSERT_EQ(pixels.size(), expected.size());
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    ASSERT_EQ(pixels[i], expected[i]) << "pixel " << i % 100 << "," << i / 100;
+  ExpectShown(expected);
 }
 
 TEST_F(ViewTest, WithoutRedrawOnRequestEveryPlotIsShown) {
