@@ -33,16 +33,16 @@ int main() {
   }
   ProgramState state;
   if (!StartProgram(state, console, error, OnDisplayLost)) {
-    CloseConsole(console);
     StopViewWindows();
+    CloseConsole(console);
     std::fprintf(stderr, "glimmet2: cannot open the cell view window: %s\n", error.c_str());
     return 1;
   }
   const ColourTable colours = BuildColourTable();
   PassResult result = PassResult::kGoOn;
   while (result == PassResult::kGoOn) result = RunPass(state, console, colours);
-  CloseConsole(console);
   StopViewWindows();
+  CloseConsole(console);
   if (result == PassResult::kTerminalGone) {
     std::fprintf(stderr, "glimmet2: the terminal went away\n");
     return 1;

@@ -228,8 +228,9 @@ bool NativeWindow::Open(std::string& error) {
   }
   SDL_ShowWindow(window_);
   Place();
-  picture_->CopyTo(framebuffer);
-  SDL_UpdateWindowSurface(window_);
+  // Showing may have given the window a new framebuffer.
+  framebuffer = SDL_GetWindowSurface(window_);
+  if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
   return true;
 }
 
@@ -266,7 +267,7 @@ void NativeWindow::Wait() {
       break;
     }
     case WakeMode::kSdlEvent:
-      if (SDL_WaitEventTimeout(nullptr, 1) == 0) break;
+      SDL_WaitEventTimeout(nullptr, 1);  // the events themselves are taken below
       break;
     case WakeMode::kSleepPoll: {
       bool pending;
