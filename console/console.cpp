@@ -87,6 +87,7 @@ void FlushConsole(Console& console, bool resized) {
   Render(console.screen_, console.view_, console.out_);
   if (console.out_.empty()) return;
   bool short_write = false;
+  ++console.writes_;
   if (!WriteAll(console.fds_.output_, console.out_.data(), console.out_.size(), short_write))
     console.gone_ = true;
   if (short_write) console.pending_error_ = kErrorShortWrite;

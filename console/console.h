@@ -29,6 +29,7 @@ struct Console {
   int pending_error_ = 0;
   InputState input_;
   bool mouse_reporting_ = false;
+  std::uint64_t writes_ = 0;  // flushes that wrote, for keeping count of them
 };
 
 // Takes over the controlling terminal (raw mode, alternate screen); false,

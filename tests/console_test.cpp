@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "console/console.h"
+#include "panel/panel.h"
 #include "tests/vt.h"
 
 namespace glimmet {
@@ -42,11 +43,11 @@ struct Pty {
     close(slave_);
   }
   // What the program wrote, once it has stopped writing for a moment.
-  std::string Drain() {
+  std::string Drain(int quiet_ms = 100) {
     std::string text;
     char buffer[4096];
     pollfd p{master_, POLLIN, 0};
-    while (poll(&p, 1, 100) > 0) {
+    while (poll(&p, 1, quiet_ms) > 0) {
       const ssize_t n = read(master_, buffer, sizeof buffer);
       if (n <= 0) break;
       text.append(buffer, n);
@@ -195,6 +196,26 @@ TEST_F(OpenConsoleTest, ReaderOnTheTerminalsBytes) {
   EXPECT_EQ(MouseColumn(console_), 0);
   Show();
   EXPECT_FALSE(vt_->mouse_);
+}
+
+// What the driver does on the terminal in a generation pass: one poll, one
+// counter. That must cost one write of a few bytes, and a paused pass none.
+TEST_F(OpenConsoleTest, AGenerationPassWritesOnceAndLittle) {
+  Open(80, 24);
+  DrawPanel(console_);
+  EnableMouse(console_, true);
+  pty_->Drain();
+  for (int count = 1; count <= 50; ++count) {
+    const std::uint64_t before = console_.writes_;
+    ReadInput(console_);
+    DrawGenerationCounter(console_, count);
+    ASSERT_EQ(console_.writes_, before + 1) << count;
+    const std::string sent = pty_->Drain(10);
+    ASSERT_LE(sent.size(), 16u) << ::testing::PrintToString(sent);
+  }
+  const std::uint64_t before = console_.writes_;
+  for (int i = 0; i < 100; ++i) ReadInput(console_);
+  EXPECT_EQ(console_.writes_, before);
 }
 
 TEST_F(OpenConsoleTest, ATerminalTooSmallShowsTheSizeAndIgnoresClicks) {
