@@ -32,7 +32,7 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
   DrawRuleRow(console, kSurviveRow, state.survive_);
   DrawRuleRow(console, kBirthRow, state.birth_);
   DrawGrowthSlider(console, state.growth_rate_);
-  EnableMouse(console, true);
+  EnableMouse(console, true);  // flushes the widgets too
   SelectMouseEvents(console, 6, 1);  // presses and double clicks of the left button
   return true;
 }

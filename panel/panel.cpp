@@ -51,7 +51,6 @@ void DrawRuleRow(Console& console, int row, const std::string& rule) {
     SetColours(console, in_rule ? kLightRed : kGrey, kBlack, 0);
     PrintText(console, in_rule ? "X" : "|");
   }
-  FlushConsole(console);
 }
 
 void DrawGrowthSlider(Console& console, int growth_rate) {
@@ -62,7 +61,6 @@ void DrawGrowthSlider(Console& console, int growth_rate) {
   const int marker = growth_rate < 1 ? 30 : growth_rate > 9 ? 39 : 30 + growth_rate;
   MoveCursor(console, 8, marker);
   PrintText(console, "X");
-  FlushConsole(console);
 }
 
 void DrawGenerationCounter(Console& console, int count) {

@@ -1,6 +1,8 @@
 // The control panel: a fixed 44 by 14 text screen with four live widgets,
 // the survive and birth rule rows, the growth-rate slider and the generation
-// counter. Every operation writes through the console and flushes once.
+// counter. DrawPanel and DrawGenerationCounter end with a flush; the rule
+// rows and the slider, redrawn by a click, go out with the next one, so that
+// a pass of the main loop writes to the terminal at most once.
 #pragma once
 
 #include <string>

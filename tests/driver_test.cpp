@@ -3,6 +3,11 @@
 // the reader's records; the console has no terminal.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -196,6 +201,50 @@ TEST_F(DriverTest, TheWindowClosedWhilePausedEndsOnlyWithAGeneration) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(Pass(), PassResult::kGoOn);
   Press(14, 33);
   EXPECT_EQ(Pass(), PassResult::kWindowGone);
+}
+
+// The same passes with the console on a pseudo-terminal: whatever a click
+// redraws, a pass writes to the terminal at most once.
+TEST(DriverOnATerminalTest, APassWritesAtMostOnce) {
+  XProbe probe;
+  ASSERT_TRUE(probe.Connected());
+  int master = -1, slave = -1;
+  winsize size{};
+  size.ws_col = 80;
+  size.ws_row = 24;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  auto drain = [master] {
+    char buffer[4096];
+    while (read(master, buffer, sizeof buffer) > 0) {
+    }
+  };
+  Console console;
+  std::string error;
+  ASSERT_TRUE(OpenConsoleOn(console, dup(slave), slave, error)) << error;
+  ProgramState state;
+  ASSERT_TRUE(StartProgram(state, console, error)) << error;
+  const ColourTable colours = BuildColourTable();
+  const int clicks[][2] = {{5, 30}, {6, 38}, {8, 31}, {10, 33}, {14, 29}, {5, 30},
+                           {8, 36}, {14, 34}, {14, 28}, {6, 28}, {1, 1}};
+  for (const auto& click : clicks) {
+    for (bool press : {true, false}) {
+      drain();
+      const std::string report = "\x1b[<0;" + std::to_string(click[1]) + ";" +
+                                 std::to_string(click[0]) + (press ? "M" : "m");
+      ASSERT_EQ(write(master, report.data(), report.size()), static_cast<ssize_t>(report.size()));
+      pollfd p{slave, POLLIN, 0};
+      poll(&p, 1, 1000);
+      const std::uint64_t before = console.writes_;
+      ASSERT_EQ(RunPass(state, console, colours), PassResult::kGoOn);
+      EXPECT_LE(console.writes_, before + 1) << "click at " << click[0] << "," << click[1];
+    }
+  }
+  EXPECT_EQ(state.survive_, "5");   // toggled on and off again
+  EXPECT_EQ(state.growth_rate_, 6);
+  StopViewWindows();
+  CloseConsole(console);
+  close(master);
 }
 
 }  // namespace
