@@ -80,7 +80,7 @@ class Faults(unittest.TestCase):
         rng = random.Random(20261209)
         total, previous, reseeded, pending_pause = 0, int(pane.counter()), False, False
         clicks, started = 0, time.time()
-        deadline = started + 120
+        deadline = started + 240
         while total < 200000 and time.time() < deadline:
             # A PAUSE is undone by the next click, so the run is seldom paused.
             cell = (14, 28) if pending_pause else rng.choice(CLICKABLE)
