@@ -84,13 +84,12 @@ std::mutex& ThreadsMutex() {
   return *mutex;
 }
 
-struct CurrentTarget {
-  Handle handle_ = 0;
-  std::shared_ptr<Record> record_;
-};
-thread_local CurrentTarget current_target;
-// The same record as a plain pointer: a trivially destructible thread_local
-// needs no initialisation check on each of the 10 000 plots of a pass.
+// This thread's current target: the surface record, kept alive while the
+// thread may still plot into its picture...
+thread_local std::shared_ptr<Record> current_target;
+// ...and the same record as a plain pointer: a trivially destructible
+// thread_local needs no initialisation check on each of the 10 000 plots of
+// a pass.
 thread_local Record* current_record = nullptr;
 thread_local std::string open_error;
 
@@ -99,7 +98,7 @@ Record* CurrentSurface() {
   Record* record = current_record;
   if (record != nullptr && !record->alive_.load(std::memory_order_acquire)) {
     current_record = nullptr;
-    current_target.record_.reset();
+    current_target.reset();
     return nullptr;
   }
   return record;
@@ -413,15 +412,14 @@ Handle OpenViewWindow(const std::string& caption, int x, int y, int width,
 std::string ViewWindowError() { return open_error; }
 
 void AttachViewWindow(Handle window, bool redraw_on_request) {
-  current_target = CurrentTarget{};
+  current_target.reset();
   current_record = nullptr;
   std::shared_ptr<Record> surface = FindSurfaceOf(window);
   if (!surface) surface = FindRecord(window);
   if (!surface || surface->kind_ != RecordKind::kSurface) return;
   surface->redraw_on_request_.store(redraw_on_request);
-  current_target.handle_ = surface->handle_;
-  current_target.record_ = std::move(surface);
-  current_record = current_target.record_.get();
+  current_target = std::move(surface);
+  current_record = current_target.get();
 }
 
 void PlotPixel(double x, double y, Colour colour) {
