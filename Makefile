@@ -22,7 +22,8 @@ build: configure
 run: build
 	@$(BUILD)/glimmet2
 
-test: build
+# run-tests builds first, quietly, as its first phase.
+test: configure
 	@scripts/run-tests $(BUILD)
 
 bench: build

@@ -58,5 +58,3 @@ BENCHMARK(BM_ColourField);
 
 }  // namespace
 }  // namespace glimmet
-
-BENCHMARK_MAIN();

@@ -120,15 +120,20 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
   EXPECT_EQ(geometry->y_, 300);
   EXPECT_EQ(geometry->width_, 100);
   EXPECT_EQ(geometry->height_, 100);
-  Drain(child);
-  std::this_thread::sleep_for(200ms);
-  Drain(child);
+  // Two changes in a row: the first may be only the first picture drawn.
+  auto changed_from = [&](const std::vector<std::int32_t>& before) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    for (;;) {
+      Drain(child);
+      auto now = probe.Pixels(w);
+      if (now != before || std::chrono::steady_clock::now() > deadline) return now;
+      std::this_thread::sleep_for(10ms);
+    }
+  };
   const auto first = probe.Pixels(w);
-  std::this_thread::sleep_for(100ms);
-  Drain(child);
-  const auto second = probe.Pixels(w);
   ASSERT_EQ(first.size(), 10000u);
-  EXPECT_NE(first, second) << "the picture does not move";
+  const auto second = changed_from(first);
+  EXPECT_NE(changed_from(second), second) << "the picture does not move";
   probe.RequestClose(w);
   EXPECT_EQ(Wait(child, 5000ms), 0);
   EXPECT_EQ(ReadAll(child.stderr_), "");

@@ -4,7 +4,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <unistd.h>
 
 namespace glimmet::testing {
 
@@ -25,11 +24,7 @@ int ShiftOf(unsigned long mask) {
 }  // namespace
 
 XProbe::XProbe() {
-  // Xvfb refuses a connection now and then when another one has just closed.
-  for (int attempt = 0; attempt < 50 && display_ == nullptr; ++attempt) {
-    display_ = XOpenDisplay(nullptr);
-    if (display_ == nullptr) usleep(10000);
-  }
+  display_ = XOpenDisplay(nullptr);
   XSetErrorHandler(IgnoreErrors);
   // SDL sets the Motif decoration hints only when the atom exists, as it
   // does wherever a window manager runs; make it exist here too.
