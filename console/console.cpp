@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 namespace glimmet {
 
@@ -94,22 +93,10 @@ void FlushConsole(Console& console, bool resized) {
   console.out_.clear();
 }
 
+// The terminal itself is never resized: a terminal that shrinks on request
+// cuts the lines of the user's main screen for good. The alternate screen
+// already is a blank grid, and the panel is drawn in its top-left corner.
 void SetScreenSize(Console& console, int columns, int rows) {
-  int before_columns = 0, before_rows = 0;
-  const bool known = TerminalSize(console.fds_.output_, before_columns, before_rows);
-  if (known && (before_columns != columns || before_rows != rows)) {
-    console.out_ += "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
-    FlushConsole(console);
-    // Terminals that take the request do so at once; many never do.
-    int now_columns = before_columns, now_rows = before_rows;
-    for (int waited = 0; waited < 100; waited += 5) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      TerminalSize(console.fds_.output_, now_columns, now_rows);
-      if (now_columns != before_columns || now_rows != before_rows) break;
-    }
-    if (now_columns != before_columns || now_rows != before_rows)
-      RememberFormerSize(before_rows, before_columns);
-  }
   ReadSize(console);
   console.screen_.Resize(columns, rows, Current(console));
   console.view_.Invalidate();

@@ -48,8 +48,9 @@ void CloseConsole(Console& console);
 void FlushConsole(Console& console, bool resized = false);
 
 // Makes the screen buffer columns by rows, blank in the current colours,
-// the cursor at row 1, column 1, after asking the terminal to take that
-// size. A terminal left smaller records kErrorScreenSize.
+// the cursor at row 1, column 1, shown in the top-left corner of the
+// terminal as it is. A terminal smaller than that records kErrorScreenSize
+// and shows a line asking for more room until it grows.
 void SetScreenSize(Console& console, int columns, int rows);
 
 // 0 hides the cursor, a negative value shows it, a positive one sets its

@@ -53,6 +53,21 @@ bool MouseRecord(InputState& in, const TerminalEvent& e, std::int64_t now, Input
   return true;
 }
 
+// A press of a button the reader still believes held means its release was
+// lost (to a focus change, or to garbage): queue that release first, so the
+// press is a change of state and is reported as the new press it is.
+void LoseStaleRelease(InputState& in, const TerminalEvent& e, InputRecord r) {
+  const std::uint32_t bit = ButtonBit(e.button_);
+  if (e.action_ != MouseAction::kPress || bit == 0 || !(in.held_ & bit)) return;
+  in.held_ &= ~bit;
+  r.kind_ = InputRecord::Kind::kMouse;
+  r.row_ = e.row_;
+  r.column_ = e.column_;
+  r.flags_ = kButtonChanged;
+  r.buttons_ = in.held_;
+  if (in.queue_.size() < kQueueLimit) in.queue_.push_back(r);
+}
+
 void Enqueue(InputState& in, const TerminalEvent& e, std::int64_t now, bool accept_mouse) {
   InputRecord r;
   switch (e.type_) {
@@ -65,7 +80,9 @@ void Enqueue(InputState& in, const TerminalEvent& e, std::int64_t now, bool acce
       break;
     case TerminalEvent::Type::kFocus: r.kind_ = InputRecord::Kind::kFocus; break;
     case TerminalEvent::Type::kMouse:
-      if (!accept_mouse || !MouseRecord(in, e, now, r)) return;
+      if (!accept_mouse) return;
+      LoseStaleRelease(in, e, r);
+      if (!MouseRecord(in, e, now, r)) return;
       break;
   }
   if (in.queue_.size() < kQueueLimit) in.queue_.push_back(r);

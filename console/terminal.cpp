@@ -10,7 +10,6 @@
 //   CSI 0 m                reset attributes
 //   CSI 30+a ; 40+a m      normal foreground ; background, a = ANSI colour
 //   CSI 90+a ; 100+a m     bright foreground ; background
-//   CSI 8 ; rows ; cols t  ask the terminal to take a size
 //   CSI ? 1000 h / l       report mouse presses and releases / stop
 //   CSI ? 1006 h / l       SGR-encoded mouse reports / stop
 //
@@ -35,7 +34,11 @@ namespace glimmet {
 namespace {
 
 constexpr char kEnter[] = "\x1b[?1049h";
-constexpr char kRestore[] = "\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?25h\x1b[?1049l";
+// The screen is erased before the main screen comes back: invisible where
+// the alternate screen works, and where it does not (GNU screen's default)
+// the user gets a clean screen instead of a stale panel.
+constexpr char kRestore[] =
+    "\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[2J\x1b[H\x1b[?25h\x1b[?1049l";
 
 constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV,
                                   SIGABRT, SIGBUS, SIGFPE, SIGILL,  SIGTRAP};
@@ -48,8 +51,6 @@ struct SavedTerminal {
   int output_ = -1;
   std::atomic<bool> active_{false};
   std::atomic<bool> suspended_{false};  // restored for a stop, to be re-entered
-  char size_request_[32] = {};
-  std::size_t size_request_length_ = 0;
   bool handlers_installed_ = false;
 };
 
@@ -101,9 +102,17 @@ bool Install(int signal_number, void (*handler)(int), int flags) {
   return sigaction(signal_number, &action, nullptr) == 0;
 }
 
+// A signal the parent chose to ignore (nohup ignores SIGHUP, a shell's
+// background jobs SIGINT and SIGQUIT) stays ignored.
+bool Ignored(int signal_number) {
+  struct sigaction current {};
+  return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 bool InstallHandlers(std::string& error) {
   if (saved.handlers_installed_) return true;
   for (int s : kEndingSignals) {
+    if ((s == SIGHUP || s == SIGINT || s == SIGQUIT || s == SIGTERM) && Ignored(s)) continue;
     if (!Install(s, OnEndingSignal, 0)) {
       error = std::string("cannot install a signal handler: ") + strerror(errno);
       return false;
@@ -169,7 +178,6 @@ bool EnterTerminal(const TerminalFds& fds, std::string& error) {
   saved.raw_ = RawModes(modes);
   saved.input_ = fds.input_;
   saved.output_ = fds.output_;
-  saved.size_request_length_ = 0;
   if (!InstallHandlers(error)) return false;
   saved.active_.store(true);
   if (tcsetattr(fds.input_, TCSAFLUSH, &saved.raw_) != 0) {
@@ -192,22 +200,6 @@ void RestoreTerminal() {
   if (!saved.active_.exchange(false)) return;
   WriteRaw(saved.output_, kRestore, sizeof kRestore - 1);
   tcsetattr(saved.input_, TCSAFLUSH, &saved.modes_);
-  if (saved.size_request_length_ > 0)
-    WriteRaw(saved.output_, saved.size_request_, saved.size_request_length_);
-}
-
-void RememberFormerSize(int rows, int columns) {
-  // Composed with the signals held off, so no handler sees half of it.
-  sigset_t all, former;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &former);
-  const std::string request =
-      "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
-  if (request.size() < sizeof saved.size_request_) {
-    memcpy(saved.size_request_, request.data(), request.size());
-    saved.size_request_length_ = request.size();
-  }
-  pthread_sigmask(SIG_SETMASK, &former, nullptr);
 }
 
 bool TakeResized() {

@@ -31,12 +31,9 @@ bool EnterTerminal(const TerminalFds& fds, std::string& error);
 void ReenterTerminal();
 
 // Undoes EnterTerminal and what followed, in the reverse order: mouse
-// reporting off, attributes reset, cursor shown, main screen back, modes
-// restored, the former size asked back. Idempotent; async-signal-safe.
+// reporting off, attributes reset, screen erased, cursor shown, main screen
+// back, modes restored. Idempotent; async-signal-safe.
 void RestoreTerminal();
-
-// Makes RestoreTerminal ask the terminal to take this size again.
-void RememberFormerSize(int rows, int columns);
 
 // True once after each change of the terminal's size, or after the process
 // was continued from a stop.

@@ -324,6 +324,24 @@ TEST(ReaderTest, DoubleClicksUnderEachSelection) {
   EXPECT_EQ(DoubleClickResults(4), (V{kLeftPress}));
 }
 
+// A release lost to a focus change or to garbage: the next press is still a
+// press, in either encoding, and near enough in time it is a double click.
+TEST(ReaderTest, APressAfterALostReleaseIsReported) {
+  for (const std::string& press : {std::string("\x1b[<0;30;8M"), std::string("\x1b[M >(")}) {
+    SCOPED_TRACE(::testing::PrintToString(press));
+    InputState in = Selected(6, 1);
+    FeedTerminalBytes(in, press, 0, true);
+    EXPECT_EQ(NextInput(in), kLeftPress);
+    FeedTerminalBytes(in, press, 2000, true);
+    EXPECT_EQ(NextInput(in), kLeftPress);
+    EXPECT_EQ(in.mouse_row_, 8);
+    EXPECT_EQ(in.mouse_column_, 30);
+    FeedTerminalBytes(in, press, 2100, true);
+    EXPECT_EQ(NextInput(in), "\xff\xff\x02\x01");
+    EXPECT_EQ(NextInput(in), "");
+  }
+}
+
 TEST(ReaderTest, MouseDroppedWhenNotAccepted) {
   InputState in = Selected(6, 1);
   FeedTerminalBytes(in, "\x1b[<0;5;5Mx", 0, false);

@@ -13,6 +13,7 @@
 #include "view/view_window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <unistd.h>
@@ -71,6 +72,63 @@ std::atomic<DisplayLostHandler> display_lost{nullptr};
 int OnDisplayLost(Display*) {
   if (DisplayLostHandler handler = display_lost.load()) handler();
   _exit(1);
+}
+
+// X errors while the terminal's window is looked up; only the window thread
+// touches Xlib, and only while the lookup's own handler is in place.
+int lookup_errors = 0;
+int CountLookupError(Display*, XErrorEvent*) {
+  ++lookup_errors;
+  return 0;
+}
+
+bool HasWmState(Display* display, Window w) {
+  const Atom wm_state = XInternAtom(display, "WM_STATE", True);
+  if (wm_state == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, left = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(display, w, wm_state, 0, 0, False, AnyPropertyType,
+                                        &type, &format, &items, &left, &data) == Success &&
+                     type != None;
+  if (data != nullptr) XFree(data);
+  return found;
+}
+
+// The top-level window that holds `id`: the first window up the tree that
+// a window manager manages (it has WM_STATE), else the child of the root.
+// 0 when `id` names no window on this display.
+Window TopLevelOf(Display* display, Window id) {
+  lookup_errors = 0;
+  XErrorHandler former = XSetErrorHandler(CountLookupError);
+  Window found = 0, below_root = 0;
+  for (Window w = id; w != 0 && found == 0;) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, w, &root, &parent, &children, &count) || lookup_errors) break;
+    if (children != nullptr) XFree(children);
+    if (w == root) break;
+    if (HasWmState(display, w)) found = w;
+    if (parent == root) below_root = w;
+    w = parent == root ? 0 : parent;
+  }
+  XSync(display, False);
+  XSetErrorHandler(former);
+  if (lookup_errors) return 0;
+  return found != 0 ? found : below_root;
+}
+
+// The terminal's own top-level window, as many terminals publish it in
+// WINDOWID, or 0 when there is none to be found.
+Window TerminalWindow(Display* display, Window own) {
+  const char* text = std::getenv("WINDOWID");
+  if (text == nullptr || *text == '\0') return 0;
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(text, &end, 0);
+  if (*end != '\0' || id == 0) return 0;
+  const Window top = TopLevelOf(display, static_cast<Window>(id));
+  return top == own ? 0 : top;
 }
 
 // The running window threads. Never destroyed, so that a thread still
@@ -153,6 +211,7 @@ class NativeWindow {
     return false;
   }
   void Place();
+  void KeepAboveTerminal();
   void Wait();
   void HandleEvents();
   void ServeRedraw();
@@ -225,6 +284,7 @@ bool NativeWindow::Open(std::string& error) {
     error = "the surface's handle is already registered";
     return false;
   }
+  KeepAboveTerminal();
   SDL_ShowWindow(window_);
   Place();
   // Showing may have given the window a new framebuffer.
@@ -239,6 +299,24 @@ void NativeWindow::Place() {
   if (SDL_GetWindowBordersSize(window_, &top, &left, nullptr, nullptr) == 0 &&
       (top != 0 || left != 0))
     SDL_SetWindowPosition(window_, block_.x_ + left, block_.y_ + top);
+}
+
+// A click on the panel raises the terminal, which could then cover the
+// window and hide the field the panel works on. A transient of the
+// terminal's window stays above that window alone; where the terminal
+// cannot be found, the window stays above all others.
+void NativeWindow::KeepAboveTerminal() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    const Window own = info.info.x11.window;
+    if (const Window terminal = TerminalWindow(display, own)) {
+      XSetTransientForHint(display, own, terminal);
+      return;
+    }
+  }
+  SDL_SetWindowAlwaysOnTop(window_, SDL_TRUE);
 }
 
 void NativeWindow::Run() {
