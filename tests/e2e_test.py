@@ -6,15 +6,12 @@ reports written to the pane; what the person sees is read back from the pane
 
 Usage: e2e_test.py PROGRAM XCLOSE   (with DISPLAY set to a private server)
 """
-import fcntl
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import termios
 import time
 import unittest
 
@@ -119,14 +116,6 @@ class Pane:
         """The survive and birth count cells and the growth track, read at once."""
         rows = ["".join(ch for ch, _ in row) for row in self.capture()]
         return [rows[4][27:36], rows[5][27:36], rows[7][29:39]]
-
-    def unread(self):
-        """Bytes written to the pane that the program has not read yet."""
-        fd = os.open(self.display("#{pane_tty}"), os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
-        try:
-            return struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0]
-        finally:
-            os.close(fd)
 
     def settle(self):
         """Returns once every click sent before has been handled: two clicks
@@ -329,8 +318,9 @@ class SmallTerminal(unittest.TestCase):
         self.addCleanup(pane.close)
         self.assertTrue(pane.wait(lambda: "44 x 14" in pane.text(6)))
         self.assertIn("GLIMMET2 needs at least 44 x 14", pane.text(6))
-        pane.click(5, 28)  # where the first survive count would be
-        self.assertTrue(pane.wait(lambda: pane.unread() == 0), "the click was not read")
+        # That clicks on the size line are dropped is checked on a
+        # pseudo-terminal (console_test): from here, when the program reads
+        # a click cannot be told apart from when tmux passes it on.
         pane.resize(44, 14)
         self.assertTrue(pane.wait(lambda: pane.text(1).startswith("GLIMMET2 - Cellular")))
         self.assertEqual(pane.text(5)[27:36], "|||||X|||")

@@ -234,6 +234,14 @@ class Faults(unittest.TestCase):
         self.assertTrue(pane.wait(lambda: not running(pid), 10),
                         "still running after its terminal went away")
 
+    def test_the_terminal_goes_away_under_nohup(self):
+        """With hang-ups ignored, the failing reads end the program instead."""
+        pane = self.start(program=f"trap '' HUP; {e2e_test.PROGRAM}")
+        subprocess.run(pane.tmux + ["kill-pane", "-t", "g"])
+        self.assertTrue(pane.wait(pane.dead, 10), "still running after its terminal went away")
+        self.assertEqual(pane.status(), 1)
+        self.assertEqual(pane.errors(), "glimmet2: the terminal went away\n")
+
     def test_the_x_server_goes_away(self):
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-noreset", "-screen", "0",
                                  "640x480x24", "-nolisten", "tcp"], stdout=subprocess.PIPE,
