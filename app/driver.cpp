@@ -50,6 +50,8 @@ void PaintField(const ProgramState& state, const ColourTable& colours) {
 
 PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours) {
   state.step_ = 0;
+  // Paused, nothing happens until the user does something.
+  if (state.pause_ == 1) WaitForInput(console);
   const std::string input = ReadInput(console);
   if (console.gone_) return PassResult::kTerminalGone;
   if (input.size() == 4 && HandlePanelClick(state, console)) return PassResult::kQuit;

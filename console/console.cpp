@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace glimmet {
@@ -14,12 +15,6 @@ namespace {
 
 constexpr char kMouseOn[] = "\x1b[?1000h\x1b[?1006h";
 constexpr char kMouseOff[] = "\x1b[?1006l\x1b[?1000l";
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 Attribute Current(const Console& c) { return MakeAttribute(c.foreground_, c.background_); }
 
@@ -45,6 +40,12 @@ bool AcceptsMouse(const Console& console) {
 }
 
 }  // namespace
+
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 bool OpenConsole(Console& console, std::string& error) {
   if (!FindTerminal(console.fds_, error)) return false;
@@ -87,6 +88,7 @@ void FlushConsole(Console& console, bool resized) {
   if (console.out_.empty()) return;
   bool short_write = false;
   ++console.writes_;
+  console.last_write_ms_ = console.clock_();
   if (!WriteAll(console.fds_.output_, console.out_.data(), console.out_.size(), short_write))
     console.gone_ = true;
   if (short_write) console.pending_error_ = kErrorShortWrite;
@@ -127,8 +129,8 @@ void PrintText(Console& console, std::string_view text) {
 void PrintNewline(Console& console) { PrintText(console, "\r\n"); }
 
 std::string ReadInput(Console& console) {
-  FlushConsole(console);
-  const std::int64_t now = NowMs();
+  const std::int64_t now = console.clock_();
+  if (now - console.last_write_ms_ >= kFrameMs) FlushConsole(console);
   char buffer[1024];
   for (int reads = 0; reads < 4 && !console.gone_ && console.fds_.input_ >= 0 &&
                       console.input_.queue_.size() < kQueueLimit;
@@ -144,6 +146,17 @@ std::string ReadInput(Console& console) {
   }
   ExpireInput(console.input_, now, AcceptsMouse(console));
   return NextInput(console.input_);
+}
+
+void WaitForInput(Console& console) {
+  FlushConsole(console);
+  InputState& input = console.input_;
+  if (console.gone_ || console.fds_.input_ < 0 || !input.queue_.empty()) return;
+  int timeout = -1;
+  if (!input.pending_.empty())  // an ESC, or a sequence, not yet complete
+    timeout = static_cast<int>(
+        std::max<std::int64_t>(0, input.pending_since_ + kEscapeWaitMs - console.clock_()));
+  if (!WaitForTerminal(console.fds_.input_, timeout)) console.gone_ = true;
 }
 
 void EnableMouse(Console& console, bool on) {

@@ -2,9 +2,11 @@
 // user's terminal. One Console lives in main and is passed to everything that
 // draws or reads. Screen operations change the console's model of the screen
 // buffer; FlushConsole shows the changes with one write, and the reader
-// flushes before it polls, so a pass of the main loop writes at most once.
+// flushes before it polls once a display frame has passed since the last
+// write, so the terminal gets at most one write a frame.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,13 @@ namespace glimmet {
 constexpr int kErrorScreenSize = 5;
 constexpr int kErrorShortWrite = 61;
 
+// No eye follows a counter that changes more often than a display shows
+// frames, and the terminal pays for every write: the reader writes at most
+// once in this many ms.
+constexpr std::int64_t kFrameMs = 12;
+
+std::int64_t SteadyMs();
+
 struct Console {
   TerminalFds fds_;
   bool gone_ = false;  // the terminal went away
@@ -30,6 +39,8 @@ struct Console {
   InputState input_;
   bool mouse_reporting_ = false;
   std::uint64_t writes_ = 0;  // flushes that wrote, for keeping count of them
+  std::int64_t (*clock_)() = SteadyMs;  // the time in ms; tests set their own
+  std::int64_t last_write_ms_ = INT64_MIN / 2;
 };
 
 // Takes over the controlling terminal (raw mode, alternate screen); false,
@@ -68,8 +79,14 @@ void MoveCursor(Console& console, int row, int column);
 void PrintText(Console& console, std::string_view text);
 void PrintNewline(Console& console);
 
-// The reader; it never waits. See NextInput for the results.
+// The reader; it never waits. See NextInput for the results. Shows what is
+// pending on the screen first, if a frame has passed since the last write.
 std::string ReadInput(Console& console);
+
+// Shows everything pending, then sleeps until there is input to read, the
+// terminal was resized or the process continued. Returns at once when
+// input is queued already or there is no terminal.
+void WaitForInput(Console& console);
 void EnableMouse(Console& console, bool on);
 void SelectMouseEvents(Console& console, int events, int buttons);
 int MouseRow(const Console& console);

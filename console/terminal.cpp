@@ -57,6 +57,9 @@ struct SavedTerminal {
 SavedTerminal saved;
 volatile sig_atomic_t resized = 0;
 volatile sig_atomic_t continued = 0;
+// A resize or a continue writes a byte here, so that a wait for the
+// terminal's input wakes for them too.
+int wake_pipe[2] = {-1, -1};
 
 void WriteRaw(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -89,8 +92,21 @@ void OnStop(int) {
   errno = saved_errno;
 }
 
-void OnResize(int) { resized = 1; }
-void OnContinue(int) { continued = 1; }
+void WakeWaiter() {
+  const int saved_errno = errno;
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = write(wake_pipe[1], &byte, 1);  // full is as good
+  errno = saved_errno;
+}
+
+void OnResize(int) {
+  resized = 1;
+  WakeWaiter();
+}
+void OnContinue(int) {
+  continued = 1;
+  WakeWaiter();
+}
 
 void RestoreAtExit() { RestoreTerminal(); }
 
@@ -111,6 +127,10 @@ bool Ignored(int signal_number) {
 
 bool InstallHandlers(std::string& error) {
   if (saved.handlers_installed_) return true;
+  if (pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    error = std::string("cannot make a pipe: ") + strerror(errno);
+    return false;
+  }
   for (int s : kEndingSignals) {
     if ((s == SIGHUP || s == SIGINT || s == SIGQUIT || s == SIGTERM) && Ignored(s)) continue;
     if (!Install(s, OnEndingSignal, 0)) {
@@ -211,6 +231,18 @@ bool TakeResized() {
 bool TakeContinued() {
   if (!continued) return false;
   continued = 0;
+  return true;
+}
+
+bool WaitForTerminal(int fd, int timeout_ms) {
+  pollfd fds[2] = {{fd, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+  const int ready = poll(fds, 2, timeout_ms);
+  if (ready < 0 && errno != EINTR) return false;
+  if (ready > 0 && fds[1].revents) {
+    char bytes[64];
+    while (read(wake_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+  }
   return true;
 }
 

@@ -40,6 +40,11 @@ void RestoreTerminal();
 bool TakeResized();
 bool TakeContinued();
 
+// Sleeps until `fd` has input, the terminal is resized, the process is
+// continued after a stop, or timeout_ms pass (-1: no limit). False when the
+// wait itself failed.
+bool WaitForTerminal(int fd, int timeout_ms);
+
 // The terminal's size in character cells.
 bool TerminalSize(int fd, int& columns, int& rows);
 

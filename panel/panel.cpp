@@ -71,7 +71,6 @@ void DrawGenerationCounter(Console& console, int count) {
   for (int i = 7; i >= 0; --i, rest /= 10) digits[i] = static_cast<char>('0' + rest % 10);
   digits[8] = '\0';
   PrintText(console, digits);
-  FlushConsole(console);
 }
 
 }  // namespace glimmet

@@ -1,8 +1,8 @@
 // The control panel: a fixed 44 by 14 text screen with four live widgets,
 // the survive and birth rule rows, the growth-rate slider and the generation
-// counter. DrawPanel and DrawGenerationCounter end with a flush; the rule
-// rows and the slider, redrawn by a click, go out with the next one, so that
-// a pass of the main loop writes to the terminal at most once.
+// counter. DrawPanel ends with a flush; the widgets go out with the reader's
+// next flush, at most one a display frame, so that the counter of thousands
+// of generations a second costs the terminal a hundred writes at most.
 #pragma once
 
 #include <string>

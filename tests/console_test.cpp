@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -198,24 +200,77 @@ TEST_F(OpenConsoleTest, ReaderOnTheTerminalsBytes) {
   EXPECT_FALSE(vt_->mouse_);
 }
 
+std::int64_t fake_ms = 0;
+std::int64_t FakeMs() { return fake_ms; }
+
+std::string Counter(int count) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08d", count);
+  return text;
+}
+
 // What the driver does on the terminal in a generation pass: one poll, one
-// counter. That must cost one write of a few bytes, and a paused pass none.
-TEST_F(OpenConsoleTest, AGenerationPassWritesOnceAndLittle) {
+// counter, thousands of times a second. The terminal gets at most one write
+// a frame, each small and showing the latest count; stopped, it shows the
+// exact count at once.
+TEST_F(OpenConsoleTest, GenerationsWriteOnceAFrameAndTheLatestCount) {
+  Open(80, 24);
+  console_.clock_ = FakeMs;
+  fake_ms = 1000;
+  DrawPanel(console_);
+  EnableMouse(console_, true);
+  Show();
+  const std::uint64_t before = console_.writes_;
+  int count = 0;
+  for (; count < 4000; ++count, fake_ms = 1000 + count / 8) {  // 8 passes a ms
+    const std::uint64_t writes = console_.writes_;
+    ReadInput(console_);
+    if (console_.writes_ != writes) {
+      const std::string sent = pty_->Drain(10);
+      ASSERT_LE(sent.size(), 24u) << ::testing::PrintToString(sent);
+      vt_->Feed(sent);
+      ASSERT_EQ(vt_->Text(12).substr(27, 8), Counter(count)) << "the latest count";
+    }
+    DrawGenerationCounter(console_, count + 1);
+  }
+  const std::uint64_t written = console_.writes_ - before;
+  EXPECT_LE(written, 500 / kFrameMs + 1) << "writes in 500 ms";
+  EXPECT_GE(written, 500 / kFrameMs - 1);
+  // Paused: the wait shows what is pending before it sleeps.
+  pty_->Type("x");
+  WaitForInput(console_);
+  vt_->Feed(pty_->Drain(10));
+  EXPECT_EQ(vt_->Text(12).substr(27, 8), Counter(count));
+  EXPECT_EQ(ReadInput(console_), "x");
+}
+
+// Paused, the program sleeps until the terminal has something for it: a
+// key or a click, a resize, a continue after a stop.
+TEST_F(OpenConsoleTest, WaitingSleepsUntilInputOrAResize) {
   Open(80, 24);
   DrawPanel(console_);
   EnableMouse(console_, true);
-  pty_->Drain();
-  for (int count = 1; count <= 50; ++count) {
-    const std::uint64_t before = console_.writes_;
-    ReadInput(console_);
-    DrawGenerationCounter(console_, count);
-    ASSERT_EQ(console_.writes_, before + 1) << count;
-    const std::string sent = pty_->Drain(10);
-    ASSERT_LE(sent.size(), 16u) << ::testing::PrintToString(sent);
-  }
-  const std::uint64_t before = console_.writes_;
-  for (int i = 0; i < 100; ++i) ReadInput(console_);
-  EXPECT_EQ(console_.writes_, before);
+  SelectMouseEvents(console_, 6, 1);
+  auto wakes_for = [this](auto cause) {
+    auto waiter = std::async(std::launch::async, [this] { WaitForInput(console_); });
+    EXPECT_EQ(waiter.wait_for(50ms), std::future_status::timeout) << "woke for nothing";
+    cause();
+    return waiter.wait_for(10s) == std::future_status::ready;
+  };
+  EXPECT_TRUE(wakes_for([this] { pty_->Type("\x1b[<0;28;5M"); }));
+  EXPECT_EQ(Read(console_), "\xff\xff\x04\x01");
+  EXPECT_TRUE(wakes_for([this] {
+    pty_->Resize(100, 30);
+    kill(getpid(), SIGWINCH);  // the pty is not this process's terminal
+  }));
+  FlushConsole(console_);
+  EXPECT_EQ(console_.view_.columns_, 100);
+  // A lone ESC may be the start of a sequence: the wait ends when it can
+  // be taken for the Esc key.
+  pty_->Type("\x1b");
+  EXPECT_EQ(ReadInput(console_), "");
+  WaitForInput(console_);
+  EXPECT_EQ(Read(console_), std::string(1, '\x1b'));
 }
 
 TEST_F(OpenConsoleTest, ATerminalTooSmallShowsTheSizeAndIgnoresClicks) {

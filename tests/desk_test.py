@@ -280,7 +280,10 @@ class ScreenDefaults(unittest.TestCase):
 
         def shown():
             copy = os.path.join(folder, f"copy-{time.monotonic_ns()}")
-            subprocess.run(["screen", "-S", name, "-X", "hardcopy", copy], check=True)
+            # The session may not take commands yet right after it starts.
+            if subprocess.run(["screen", "-S", name, "-X", "hardcopy", copy],
+                              capture_output=True).returncode != 0:
+                return ""
             wait(lambda: os.path.exists(copy), 5)
             return read_file(copy)
 

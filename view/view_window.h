@@ -18,22 +18,12 @@ namespace glimmet {
 constexpr Colour kButtonFace = 0xF0F0F0;
 constexpr Colour kWindowText = 0x000000;
 
-// How the window thread waits between its looks at SDL's events. The first
-// is the shipped one; the others are kept to be measured against it.
-enum class WakeMode {
-  kConditionVariable,  // wait up to 1 ms on a condition the redraw signals
-  kSdlEvent,           // SDL_WaitEventTimeout(1), woken by a pushed event
-  kSleepPoll,          // poll, then sleep 1 ms when nothing is waiting
-};
-
 // Called on the window thread when the connection to the X server is lost
 // (the server went away); the process then ends with status 1. It must only
 // do what is safe while the program thread carries on.
 using DisplayLostHandler = void (*)();
 
 struct ViewOptions {
-  WakeMode wake_ = WakeMode::kConditionVariable;
-  bool accelerated_framebuffer_ = false;  // SDL's OpenGL-backed path
   DisplayLostHandler display_lost_ = nullptr;
 };
 
