@@ -21,13 +21,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include <cerrno>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -37,6 +32,13 @@
 
 namespace glimmet {
 
+namespace view_internal {
+thread_local constinit Record* plot_record = nullptr;
+}  // namespace view_internal
+
+// Lock-free, so that a pass costs no more than the two wake-ups it needs:
+// the window thread's, through the eventfd, when it sleeps, and the
+// waiter's, through a futex on shown_.
 struct WindowChannel {
   WindowChannel() : wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
   ~WindowChannel() {
@@ -45,23 +47,30 @@ struct WindowChannel {
   WindowChannel(const WindowChannel&) = delete;
   WindowChannel& operator=(const WindowChannel&) = delete;
 
-  // Wakes the window thread if it sleeps; call with the mutex held.
+  // Wakes the window thread if it sleeps. The window thread says it sleeps
+  // before it looks for work, and a requester makes its work before it
+  // looks whether the thread sleeps, both in sequential order, so one of
+  // the two always sees the other.
   void Wake() {
-    if (!sleeping_) return;
+    if (!sleeping_.load()) return;
     const std::uint64_t one = 1;
     [[maybe_unused]] ssize_t n = write(wake_fd_, &one, sizeof one);
   }
+  bool HasWork() const { return stop_.load() || requested_.load() > shown_.load(); }
+  // Releases every redraw waiter for good: the window is gone.
+  void Finish() {
+    shown_.store(UINT64_MAX);
+    shown_.notify_all();
+  }
 
-  std::mutex mutex_;
-  std::condition_variable done_;  // to redraw waiters
-  const int wake_fd_;             // to the window thread
-  bool sleeping_ = false;         // the window thread is in poll()
-  std::uint64_t requested_ = 0;
-  std::uint64_t shown_ = 0;
-  bool gone_ = false;   // the window no longer exists
-  bool stop_ = false;   // the thread has been asked to end
-  bool ended_ = false;  // the thread has ended
+  const int wake_fd_;
+  std::atomic<bool> sleeping_{false};  // the window thread is in poll()
+  std::atomic<std::uint64_t> requested_{0};
+  std::atomic<std::uint64_t> shown_{0};
+  std::atomic<bool> stop_{false};   // the thread has been asked to end
+  std::atomic<bool> ended_{false};  // the thread has ended
 };
+
 
 namespace {
 
@@ -160,49 +169,30 @@ std::mutex& ThreadsMutex() {
   return *mutex;
 }
 
-// This thread's current target: the surface record, kept alive while the
-// thread may still plot into its picture...
+// This thread's current target, kept alive while the thread may still plot
+// into its picture; view_internal::plot_record is the same record as a
+// plain pointer, which needs no initialisation check on each plot.
 thread_local std::shared_ptr<Record> current_target;
-// ...and the same record as a plain pointer: a trivially destructible
-// thread_local needs no initialisation check on each of the 10 000 plots of
-// a pass.
-thread_local Record* current_record = nullptr;
 thread_local std::string open_error;
 
 // The live surface record of this thread's current target, or null.
 Record* CurrentSurface() {
-  Record* record = current_record;
+  Record* record = view_internal::plot_record;
   if (record != nullptr && !record->alive_.load(std::memory_order_acquire)) {
-    current_record = nullptr;
+    view_internal::plot_record = nullptr;
     current_target.reset();
     return nullptr;
   }
   return record;
 }
 
-// The pixel index nearest to v, ties to even, if it is within 0 to size - 1.
-bool ToPixel(double v, int size, int& pixel) {
-#ifdef __SSE2__
-  // cvtsd2si rounds in the default rounding mode, nearest with ties to even,
-  // and gives INT_MIN for NaN and for values out of the int range.
-  const int rounded = _mm_cvtsd_si32(_mm_set_sd(v));
-#else
-  if (!(v > -1.0 && v < size + 1.0)) return false;  // NaN fails too
-  const int rounded = static_cast<int>(std::nearbyint(v));
-#endif
-  pixel = rounded;
-  return static_cast<unsigned>(rounded) < static_cast<unsigned>(size);
-}
-
 void Redraw(Record& surface) {
   WindowChannel& channel = *surface.channel_;
-  std::unique_lock lock(channel.mutex_);
-  if (channel.gone_ || channel.ended_) return;
-  const std::uint64_t ticket = ++channel.requested_;
+  const std::uint64_t ticket = channel.requested_.fetch_add(1) + 1;
   channel.Wake();
-  channel.done_.wait(lock, [&] {
-    return channel.shown_ >= ticket || channel.gone_ || channel.ended_;
-  });
+  for (std::uint64_t shown = channel.shown_.load(); shown < ticket;
+       shown = channel.shown_.load())
+    channel.shown_.wait(shown);
 }
 
 // The window as its thread sees it.
@@ -337,10 +327,7 @@ void NativeWindow::KeepAboveTerminal() {
 void NativeWindow::Run() {
   for (;;) {
     const bool x_events = Wait();
-    {
-      std::lock_guard lock(channel_->mutex_);
-      if (channel_->stop_) return;
-    }
+    if (channel_->stop_.load()) return;
     if (x_events) HandleEvents();
     ServeRedraw();
   }
@@ -351,24 +338,16 @@ void NativeWindow::Run() {
 bool NativeWindow::Wait() {
   WindowChannel& ch = *channel_;
   const bool on_x = window_ != nullptr && display_ != nullptr;
-  // Events Xlib has already read (an XSync reads them with its reply) make
-  // the connection look quiet; so does output not yet sent.
-  if (on_x && XPending(display_) > 0) return true;
-  int timeout;
-  {
-    std::lock_guard lock(ch.mutex_);
-    const bool pending = ch.stop_ || ch.requested_ > ch.shown_;
-    // Elsewhere than X the thread cannot sleep on SDL's events, so it looks
-    // at them every 10 ms while the window is open.
-    timeout = pending ? 0 : (on_x || window_ == nullptr) ? -1 : 10;
-    ch.sleeping_ = timeout != 0;
-  }
+  // Events that Xlib read with an earlier reply leave the connection quiet;
+  // SDL flushes what it sends, and a redraw ends with a sync.
+  if (on_x && XEventsQueued(display_, QueuedAlready) > 0) return true;
+  ch.sleeping_.store(true);
+  // Elsewhere than X the thread cannot sleep on SDL's events, so it looks
+  // at them every 10 ms while the window is open.
+  const int timeout = ch.HasWork() ? 0 : (on_x || window_ == nullptr) ? -1 : 10;
   pollfd fds[2] = {{ch.wake_fd_, POLLIN, 0}, {on_x ? ConnectionNumber(display_) : -1, POLLIN, 0}};
   const int ready = poll(fds, 2, timeout);
-  {
-    std::lock_guard lock(ch.mutex_);
-    ch.sleeping_ = false;
-  }
+  ch.sleeping_.store(false);
   if (ready > 0 && (fds[0].revents & POLLIN)) {
     std::uint64_t count;
     [[maybe_unused]] ssize_t n = read(ch.wake_fd_, &count, sizeof count);
@@ -390,20 +369,12 @@ void NativeWindow::HandleEvents() {
 }
 
 void NativeWindow::ServeRedraw() {
-  std::uint64_t target;
-  {
-    std::lock_guard lock(channel_->mutex_);
-    target = channel_->requested_;
-    if (target == channel_->shown_) return;
-  }
-  if (window_ != nullptr) {
-    SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-    if (framebuffer != nullptr && picture_->CopyTo(framebuffer))
-      SDL_UpdateWindowSurface(window_);
-  }
-  std::lock_guard lock(channel_->mutex_);
-  channel_->shown_ = target;
-  channel_->done_.notify_all();
+  const std::uint64_t target = channel_->requested_.load();
+  if (target <= channel_->shown_.load() || window_ == nullptr) return;
+  SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
+  if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
+  channel_->shown_.store(target);
+  channel_->shown_.notify_all();
 }
 
 // Removes the records first, so that no plot or redraw starts on a window
@@ -414,9 +385,7 @@ void NativeWindow::Close() {
   if (window_ != nullptr) SDL_DestroyWindow(window_);
   window_ = nullptr;
   picture_.reset();
-  std::lock_guard lock(channel_->mutex_);
-  channel_->gone_ = true;
-  channel_->done_.notify_all();
+  channel_->Finish();
 }
 
 void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
@@ -435,21 +404,15 @@ void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   SDL_Quit();
-  std::lock_guard lock(channel->mutex_);
-  channel->ended_ = true;
-  channel->done_.notify_all();
+  channel->ended_.store(true);
+  channel->Finish();
 }
 
 // Joins the threads that have ended; true when none is left running.
 bool ReapEndedThreads() {
   auto& threads = Threads();
   for (auto it = threads.begin(); it != threads.end();) {
-    bool ended;
-    {
-      std::lock_guard lock(it->channel_->mutex_);
-      ended = it->channel_->ended_;
-    }
-    if (ended) {
+    if (it->channel_->ended_.load()) {
       it->thread_.join();
       it = threads.erase(it);
     } else {
@@ -508,24 +471,16 @@ std::string ViewWindowError() { return open_error; }
 
 void AttachViewWindow(Handle window, bool redraw_on_request) {
   current_target.reset();
-  current_record = nullptr;
+  view_internal::plot_record = nullptr;
   std::shared_ptr<Record> surface = FindSurfaceOf(window);
   if (!surface) surface = FindRecord(window);
   if (!surface || surface->kind_ != RecordKind::kSurface) return;
   surface->redraw_on_request_.store(redraw_on_request);
   current_target = std::move(surface);
-  current_record = current_target.get();
+  view_internal::plot_record = current_target.get();
 }
 
-void PlotPixel(double x, double y, Colour colour) {
-  Record* surface = CurrentSurface();
-  if (surface == nullptr) return;
-  int px, py;
-  if (!ToPixel(x, surface->width_, px) || !ToPixel(y, surface->height_, py)) return;
-  Picture& picture = *surface->picture_;
-  picture.Set(px, py, picture.Map(colour == -1 ? kWindowText : colour));
-  if (!surface->redraw_on_request_.load(std::memory_order_relaxed)) Redraw(*surface);
-}
+void view_internal::RedrawPlotted(Record& surface) { Redraw(surface); }
 
 void RedrawView() {
   if (Record* surface = CurrentSurface()) Redraw(*surface);
@@ -540,8 +495,7 @@ ViewSize QueryViewSize() {
 void StopViewWindows() {
   std::lock_guard threads_lock(ThreadsMutex());
   for (WindowThread& t : Threads()) {
-    std::lock_guard lock(t.channel_->mutex_);
-    t.channel_->stop_ = true;
+    t.channel_->stop_.store(true);
     t.channel_->Wake();
   }
   for (WindowThread& t : Threads()) t.thread_.join();
