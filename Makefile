@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench bench-whole install clean
+.PHONY: all deps configure build run test bench bench-whole install deb clean
 
 all: build
 
@@ -34,6 +34,9 @@ bench-whole: build
 
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: deps
+	@scripts/make-deb
 
 clean:
 	rm -rf $(BUILD)

@@ -1,6 +1,7 @@
 // Start-up and the generation pass.
 #include "app/driver.h"
 
+#include "automaton/icon.h"
 #include "automaton/step.h"
 #include "panel/commands.h"
 #include "panel/panel.h"
@@ -17,6 +18,8 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
   DrawPanel(console);
   ViewOptions options;
   options.display_lost_ = display_lost;
+  options.icon_size_ = 32;
+  options.icon_ = IconPicture(options.icon_size_);
   state.window_ = OpenViewWindow("Glimmet", 300, 300, state.field_width_,
                                  state.field_height_, 0, options);
   if (state.window_ == 0) {

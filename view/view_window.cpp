@@ -16,6 +16,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -213,6 +214,7 @@ class NativeWindow {
   }
   void Place();
   void KeepAboveTerminal();
+  void SetIcon();
   bool Wait();
   void HandleEvents();
   void ServeRedraw();
@@ -290,6 +292,7 @@ bool NativeWindow::Open(std::string& error) {
     return false;
   }
   KeepAboveTerminal();
+  SetIcon();
   SDL_ShowWindow(window_);
   Place();
   // Showing may have given the window a new framebuffer.
@@ -316,12 +319,30 @@ void NativeWindow::KeepAboveTerminal() {
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
     Display* display = display_ = info.info.x11.display;
     const Window own = info.info.x11.window;
+    if (!block_.options_.class_.empty()) {
+      std::string name = block_.options_.class_;
+      XClassHint hint{name.data(), name.data()};
+      XSetClassHint(display, own, &hint);
+    }
     if (const Window terminal = TerminalWindow(display, own)) {
       XSetTransientForHint(display, own, terminal);
       return;
     }
   }
   SDL_SetWindowAlwaysOnTop(window_, SDL_TRUE);
+}
+
+void NativeWindow::SetIcon() {
+  const ViewOptions& o = block_.options_;
+  if (o.icon_size_ <= 0 || o.icon_.size() != static_cast<std::size_t>(o.icon_size_) * o.icon_size_)
+    return;
+  // Colour keeps red in its low byte: XBGR8888 in SDL's terms.
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<Colour*>(o.icon_.data()), o.icon_size_, o.icon_size_, 32, o.icon_size_ * 4,
+      SDL_PIXELFORMAT_XBGR8888);
+  if (icon == nullptr) return;  // the window manager's own icon serves
+  SDL_SetWindowIcon(window_, icon);
+  SDL_FreeSurface(icon);
 }
 
 void NativeWindow::Run() {

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "automaton/colour.h"
 #include "view/registry.h"
@@ -30,6 +31,11 @@ using DisplayLostHandler = void (*)();
 
 struct ViewOptions {
   DisplayLostHandler display_lost_ = nullptr;
+  // The window's icon, icon_size_ by icon_size_, row by row; none if empty.
+  std::vector<Colour> icon_;
+  int icon_size_ = 0;
+  // The X class (both its parts), which desktops match to their entries.
+  std::string class_ = "glimmet2";
 };
 
 struct ViewSize {
