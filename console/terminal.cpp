@@ -55,8 +55,10 @@ struct SavedTerminal {
 };
 
 SavedTerminal saved;
-volatile sig_atomic_t resized = 0;
-volatile sig_atomic_t continued = 0;
+// Lock-free atomics: safe in a handler, and read safely from any thread.
+std::atomic<int> resized{0};
+std::atomic<int> continued{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 // A resize or a continue writes a byte here, so that a wait for the
 // terminal's input wakes for them too.
 int wake_pipe[2] = {-1, -1};
@@ -100,11 +102,11 @@ void WakeWaiter() {
 }
 
 void OnResize(int) {
-  resized = 1;
+  resized.store(1);
   WakeWaiter();
 }
 void OnContinue(int) {
-  continued = 1;
+  continued.store(1);
   WakeWaiter();
 }
 
@@ -223,15 +225,11 @@ void RestoreTerminal() {
 }
 
 bool TakeResized() {
-  if (!resized) return false;
-  resized = 0;
-  return true;
+  return resized.exchange(0) != 0;
 }
 
 bool TakeContinued() {
-  if (!continued) return false;
-  continued = 0;
-  return true;
+  return continued.exchange(0) != 0;
 }
 
 bool WaitForTerminal(int fd, int timeout_ms) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "automaton/colour.h"
@@ -27,6 +28,8 @@ class Picture {
   int Width() const { return width_; }
   int Height() const { return height_; }
   SDL_Surface* Surface() const { return surface_; }
+  std::uint32_t* Pixels() const { return pixels_; }
+  std::ptrdiff_t Stride() const { return stride_; }
 
   // The colour in the picture's format, each component the nearest level
   // the format can hold.
@@ -47,7 +50,7 @@ class Picture {
 
   SDL_Surface* surface_ = nullptr;
   std::uint32_t* pixels_ = nullptr;
-  int stride_ = 0;  // in pixels
+  std::ptrdiff_t stride_ = 0;  // in pixels
   int width_ = 0;
   int height_ = 0;
   std::array<std::uint32_t, 256> red_{}, green_{}, blue_{};

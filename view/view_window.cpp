@@ -34,7 +34,7 @@
 namespace glimmet {
 
 namespace view_internal {
-thread_local constinit Record* plot_record = nullptr;
+thread_local constinit PlotTarget plot_target;
 }  // namespace view_internal
 
 // Lock-free, so that a pass costs no more than the two wake-ups it needs:
@@ -170,18 +170,22 @@ std::mutex& ThreadsMutex() {
   return *mutex;
 }
 
-// This thread's current target, kept alive while the thread may still plot
-// into its picture; view_internal::plot_record is the same record as a
-// plain pointer, which needs no initialisation check on each plot.
+// This thread's current target, kept alive (and its picture with it) while
+// the thread may still plot into it; view_internal::plot_target points into
+// it.
 thread_local std::shared_ptr<Record> current_target;
 thread_local std::string open_error;
 
+void Detach() {
+  view_internal::plot_target = {};
+  current_target.reset();
+}
+
 // The live surface record of this thread's current target, or null.
 Record* CurrentSurface() {
-  Record* record = view_internal::plot_record;
+  Record* record = view_internal::plot_target.record_;
   if (record != nullptr && !record->alive_.load(std::memory_order_acquire)) {
-    view_internal::plot_record = nullptr;
-    current_target.reset();
+    Detach();
     return nullptr;
   }
   return record;
@@ -491,17 +495,25 @@ Handle OpenViewWindow(const std::string& caption, int x, int y, int width,
 std::string ViewWindowError() { return open_error; }
 
 void AttachViewWindow(Handle window, bool redraw_on_request) {
-  current_target.reset();
-  view_internal::plot_record = nullptr;
+  Detach();
   std::shared_ptr<Record> surface = FindSurfaceOf(window);
   if (!surface) surface = FindRecord(window);
   if (!surface || surface->kind_ != RecordKind::kSurface) return;
   surface->redraw_on_request_.store(redraw_on_request);
+  const Picture& picture = *surface->picture_;
+  view_internal::plot_target = {picture.Pixels(),
+                                picture.Stride(),
+                                static_cast<std::size_t>(surface->width_),
+                                static_cast<std::size_t>(surface->height_),
+                                &picture,
+                                surface.get(),
+                                redraw_on_request};
   current_target = std::move(surface);
-  view_internal::plot_record = current_target.get();
 }
 
-void view_internal::RedrawPlotted(Record& surface) { Redraw(surface); }
+void view_internal::RedrawPlotted() {
+  if (Record* surface = CurrentSurface()) Redraw(*surface);
+}
 
 void RedrawView() {
   if (Record* surface = CurrentSurface()) Redraw(*surface);

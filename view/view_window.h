@@ -61,44 +61,54 @@ void AttachViewWindow(Handle window, bool redraw_on_request);
 
 namespace view_internal {
 
-// This thread's current target: its surface record, or null. Kept here so
-// that the 10 000 plots of a pass inline into the loop that makes them.
-extern thread_local constinit Record* plot_record;
+// This thread's current target as the plots need it, taken from its
+// surface record when it is attached. Only pointer- and size-typed fields,
+// none of which a pixel store can alias, so that the compiler keeps them in
+// registers across the 10 000 plots of a pass, inlined into its loop.
+struct PlotTarget {
+  std::uint32_t* pixels_ = nullptr;  // null: no target, plots do nothing
+  std::ptrdiff_t stride_ = 0;
+  std::size_t width_ = 0;
+  std::size_t height_ = 0;
+  const Picture* picture_ = nullptr;
+  Record* record_ = nullptr;
+  bool redraw_on_request_ = true;
+};
+extern thread_local constinit PlotTarget plot_target;
 
 // The pixel index nearest to v, ties to even, if it is within 0 to size - 1.
-inline bool ToPixel(double v, int size, int& pixel) {
+inline bool ToPixel(double v, std::size_t size, std::size_t& pixel) {
 #ifdef __SSE2__
   // cvtsd2si rounds in the default rounding mode, nearest with ties to even,
   // and gives INT_MIN for NaN and for values out of the int range.
   const int rounded = _mm_cvtsd_si32(_mm_set_sd(v));
 #else
-  if (!(v > -1.0 && v < size + 1.0)) return false;  // NaN fails too
+  if (!(v > -1.0 && v < static_cast<double>(size) + 1.0)) return false;  // NaN fails too
   const int rounded = static_cast<int>(std::nearbyint(v));
 #endif
-  pixel = rounded;
-  return static_cast<unsigned>(rounded) < static_cast<unsigned>(size);
+  pixel = static_cast<unsigned>(rounded);
+  return pixel < size;
 }
 
 // Shows the picture at once, for a target attached without
 // redraw-on-request.
-void RedrawPlotted(Record& surface);
+void RedrawPlotted();
 
 }  // namespace view_internal
 
 // Sets the pixel nearest to (x, y), ties to even, ignoring points outside
-// the picture. Colour -1 is kWindowText. Once the window is gone it does
-// nothing.
+// the picture. Colour -1 is kWindowText. Once the window is gone it changes
+// nothing that can be seen: the picture is no longer shown, and the next
+// redraw or size query lets it go.
 inline void PlotPixel(double x, double y, Colour colour) {
-  Record* surface = view_internal::plot_record;
-  if (surface == nullptr || !surface->alive_.load(std::memory_order_relaxed)) return;
-  int px, py;
-  if (!view_internal::ToPixel(x, surface->width_, px) ||
-      !view_internal::ToPixel(y, surface->height_, py))
+  const view_internal::PlotTarget& t = view_internal::plot_target;
+  if (t.pixels_ == nullptr) return;
+  std::size_t px, py;
+  if (!view_internal::ToPixel(x, t.width_, px) || !view_internal::ToPixel(y, t.height_, py))
     return;
-  Picture& picture = *surface->picture_;
-  picture.Set(px, py, picture.Map(colour == -1 ? kWindowText : colour));
-  if (!surface->redraw_on_request_.load(std::memory_order_relaxed))
-    view_internal::RedrawPlotted(*surface);
+  t.pixels_[static_cast<std::ptrdiff_t>(py) * t.stride_ + static_cast<std::ptrdiff_t>(px)] =
+      t.picture_->Map(colour == -1 ? kWindowText : colour);
+  if (!t.redraw_on_request_) view_internal::RedrawPlotted();
 }
 
 // Returns once the window shows the whole picture, or at once when there is
