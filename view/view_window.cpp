@@ -19,7 +19,9 @@
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
+#include <linux/futex.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,7 +41,7 @@ thread_local constinit PlotTarget plot_target;
 
 // Lock-free, so that a pass costs no more than the two wake-ups it needs:
 // the window thread's, through the eventfd, when it sleeps, and the
-// waiter's, through a futex on shown_.
+// waiter's, through a futex. Neither side spins.
 struct WindowChannel {
   WindowChannel() : wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
   ~WindowChannel() {
@@ -58,16 +60,35 @@ struct WindowChannel {
     [[maybe_unused]] ssize_t n = write(wake_fd_, &one, sizeof one);
   }
   bool HasWork() const { return stop_.load() || requested_.load() > shown_.load(); }
-  // Releases every redraw waiter for good: the window is gone.
-  void Finish() {
-    shown_.store(UINT64_MAX);
-    shown_.notify_all();
+
+  // Returns once the picture of redraw request `ticket` is shown.
+  void AwaitShown(std::uint64_t ticket) {
+    for (;;) {
+      const std::uint32_t seq = shown_seq_.load();
+      if (shown_.load() >= ticket) return;
+      waiters_.fetch_add(1);
+      if (shown_seq_.load() == seq)  // else something was shown meanwhile
+        syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&shown_seq_), FUTEX_WAIT_PRIVATE,
+                seq, nullptr, nullptr, 0);
+      waiters_.fetch_sub(1);
+    }
   }
+  void Show(std::uint64_t shown) {
+    shown_.store(shown);
+    shown_seq_.fetch_add(1);
+    if (waiters_.load() > 0)
+      syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&shown_seq_), FUTEX_WAKE_PRIVATE,
+              INT32_MAX, nullptr, nullptr, 0);
+  }
+  // Releases every redraw waiter for good: the window is gone.
+  void Finish() { Show(UINT64_MAX); }
 
   const int wake_fd_;
   std::atomic<bool> sleeping_{false};  // the window thread is in poll()
   std::atomic<std::uint64_t> requested_{0};
   std::atomic<std::uint64_t> shown_{0};
+  std::atomic<std::uint32_t> shown_seq_{0};  // the futex word: bumped by each Show
+  std::atomic<int> waiters_{0};
   std::atomic<bool> stop_{false};   // the thread has been asked to end
   std::atomic<bool> ended_{false};  // the thread has ended
 };
@@ -195,9 +216,7 @@ void Redraw(Record& surface) {
   WindowChannel& channel = *surface.channel_;
   const std::uint64_t ticket = channel.requested_.fetch_add(1) + 1;
   channel.Wake();
-  for (std::uint64_t shown = channel.shown_.load(); shown < ticket;
-       shown = channel.shown_.load())
-    channel.shown_.wait(shown);
+  channel.AwaitShown(ticket);
 }
 
 // The window as its thread sees it.
@@ -398,8 +417,7 @@ void NativeWindow::ServeRedraw() {
   if (target <= channel_->shown_.load() || window_ == nullptr) return;
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
-  channel_->shown_.store(target);
-  channel_->shown_.notify_all();
+  channel_->Show(target);
 }
 
 // Removes the records first, so that no plot or redraw starts on a window
