@@ -303,6 +303,10 @@ pid_t StartChild(Pty& pty, int ready, int go, void (*ending)(Console&)) {
   if (pid != 0) return pid;
   rlimit no_core{0, 0};
   setrlimit(RLIMIT_CORE, &no_core);
+  // As a program started from an interactive shell: the tests may run as a
+  // background job, which inherits SIGINT and SIGQUIT ignored, and an
+  // ignored signal stays ignored.
+  for (int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) signal(s, SIG_DFL);
   Console console;
   std::string error;
   if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, error)) _exit(100);
