@@ -295,6 +295,18 @@ TEST_F(OpenConsoleTest, ATerminalTooSmallShowsTheSizeAndIgnoresClicks) {
   EXPECT_EQ(Read(console_), "\xff\xff\x04\x01");
 }
 
+// The exit tests play a program started from an interactive shell. Run as
+// a background job, the tests inherit SIGINT and SIGQUIT ignored, which the
+// console would rightly leave ignored; so the whole test process starts with
+// the default dispositions, before any console is opened.
+const bool kDefaultDispositions = [] {
+  for (int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+    struct sigaction now {};
+    if (sigaction(s, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) signal(s, SIG_DFL);
+  }
+  return true;
+}();
+
 // Starts a child that takes the terminal, draws, turns the mouse on, then
 // says so on `ready`; once it reads a byte from `go`, `ending` ends it (or it
 // waits for the signal that will).
@@ -303,10 +315,6 @@ pid_t StartChild(Pty& pty, int ready, int go, void (*ending)(Console&)) {
   if (pid != 0) return pid;
   rlimit no_core{0, 0};
   setrlimit(RLIMIT_CORE, &no_core);
-  // As a program started from an interactive shell: the tests may run as a
-  // background job, which inherits SIGINT and SIGQUIT ignored, and an
-  // ignored signal stays ignored.
-  for (int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) signal(s, SIG_DFL);
   Console console;
   std::string error;
   if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, error)) _exit(100);
