@@ -90,7 +90,12 @@ class Pane:
                                     "-s", "g", command], check=True)
 
     def close(self):
+        server = subprocess.run(self.tmux + ["display", "-p", "#{pid}"], capture_output=True,
+                                text=True).stdout.strip()
         subprocess.run(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+        # The server removes its socket as it goes; the folder goes after it.
+        if server.isdigit():
+            self.wait(lambda: not alive(int(server)), 10)
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def errors(self):
@@ -162,6 +167,15 @@ class Pane:
                 return True
             time.sleep(0.05)
         return predicate()
+
+
+def alive(pid):
+    """True while the process exists and is not a zombie."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
 
 
 def window_id():

@@ -14,7 +14,7 @@ import time
 import unittest
 
 import e2e_test
-from e2e_test import GREY, RED, STATIC, Pane, window_id
+from e2e_test import GREY, RED, STATIC, Pane, alive, window_id
 
 # Every hit area and every gap of the panel, QUIT left out.
 CLICKABLE = ([(r, c) for r in (5, 6) for c in range(26, 40)] +
@@ -85,15 +85,6 @@ def resident_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return 0
-
-
-def running(pid):
-    """True while the process exists and is not a zombie."""
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except FileNotFoundError:
-        return False
 
 
 def remove_files(*paths):
@@ -231,7 +222,7 @@ class Faults(unittest.TestCase):
         pane = self.start()
         pid = pane.program_pid()
         subprocess.run(pane.tmux + ["kill-pane", "-t", "g"])
-        self.assertTrue(pane.wait(lambda: not running(pid), 10),
+        self.assertTrue(pane.wait(lambda: not alive(pid), 10),
                         "still running after its terminal went away")
 
     def test_the_terminal_goes_away_under_nohup(self):

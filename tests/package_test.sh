@@ -33,7 +33,8 @@ if [[ "$files" != "$expected" ]]; then
   echo "the package's files differ from the list"
   exit 1
 fi
-dpkg -I "$work/$deb" | grep -q 'Depends:.*libsdl2' || { echo "no library dependencies"; exit 1; }
+# Not `| grep -q` under pipefail: grep leaving early fails the pipe.
+grep -q 'Depends:.*libsdl2' <<< "$(dpkg -I "$work/$deb")" || { echo "no library dependencies"; exit 1; }
 
 root="$work/root"
 dpkg -x "$work/$deb" "$root"
