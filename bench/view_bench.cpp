@@ -11,7 +11,10 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <ctime>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 
@@ -38,16 +41,18 @@ void Fail(const char* what) {
   std::exit(1);
 }
 
+// One pass as the program makes it: 10 000 plots, then the redraw.
+void Pass(int shade) {
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) PlotPixel(x, y, (x + y + shade) & 255);
+  RedrawView();
+}
+
 // The CPU time counts every thread of the process, the window thread too.
 void BM_Pass(benchmark::State& state) {
   OpenWindow();
   int shade = 0;
-  for (auto _ : state) {
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x) PlotPixel(x, y, (x + y + shade) & 255);
-    RedrawView();
-    ++shade;
-  }
+  for (auto _ : state) Pass(shade++);
   state.counters["passes/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   StopViewWindows();
@@ -71,47 +76,114 @@ void BM_Plots(benchmark::State& state) {
 }
 BENCHMARK(BM_Plots);
 
-// The floor: fill, XShmPutImage, XSync, on one thread, nothing else.
-void BM_XFloor(benchmark::State& state) {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) Fail("the floor cannot connect to the X server");
-  if (!XShmQueryExtension(display)) Fail("the X server has no MIT-SHM");
-  const int screen = DefaultScreen(display);
-  const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 300, 300,
-                                            100, 100, 0, 0, 0);
-  XMapWindow(display, window);
-  XShmSegmentInfo segment{};
-  XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
-                                  DefaultDepth(display, screen), ZPixmap, nullptr, &segment,
-                                  100, 100);
-  if (image == nullptr || image->bits_per_pixel != 32) Fail("the floor needs 32-bit pixels");
-  segment.shmid = shmget(IPC_PRIVATE, image->bytes_per_line * image->height, IPC_CREAT | 0600);
-  if (segment.shmid < 0) Fail("the floor cannot make shared memory");
-  segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
-  segment.readOnly = False;
-  XShmAttach(display, &segment);
-  XSync(display, False);
-  shmctl(segment.shmid, IPC_RMID, nullptr);
-  const GC gc = DefaultGC(display, screen);
-  auto* pixels = reinterpret_cast<std::uint32_t*>(image->data);
-  const int stride = image->bytes_per_line / 4;
-  std::uint32_t shade = 0;
-  for (auto _ : state) {
+// The floor: a window of its own on a connection of its own, a picture in
+// shared memory, and a put that fills it, puts it and waits for the server,
+// on one thread, nothing else.
+class XFloor {
+ public:
+  XFloor() {
+    display_ = XOpenDisplay(nullptr);
+    if (display_ == nullptr) Fail("the floor cannot connect to the X server");
+    if (!XShmQueryExtension(display_)) Fail("the X server has no MIT-SHM");
+    const int screen = DefaultScreen(display_);
+    window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 420, 300, 100, 100,
+                                  0, 0, 0);
+    XMapWindow(display_, window_);
+    image_ = XShmCreateImage(display_, DefaultVisual(display_, screen),
+                             DefaultDepth(display_, screen), ZPixmap, nullptr, &segment_, 100,
+                             100);
+    if (image_ == nullptr || image_->bits_per_pixel != 32) Fail("the floor needs 32-bit pixels");
+    segment_.shmid = shmget(IPC_PRIVATE, image_->bytes_per_line * image_->height, IPC_CREAT | 0600);
+    if (segment_.shmid < 0) Fail("the floor cannot make shared memory");
+    segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    segment_.readOnly = False;
+    XShmAttach(display_, &segment_);
+    XSync(display_, False);
+    shmctl(segment_.shmid, IPC_RMID, nullptr);
+    gc_ = DefaultGC(display_, screen);
+  }
+  ~XFloor() {
+    XShmDetach(display_, &segment_);
+    XDestroyImage(image_);
+    shmdt(segment_.shmaddr);
+    XDestroyWindow(display_, window_);
+    XCloseDisplay(display_);
+  }
+  XFloor(const XFloor&) = delete;
+  XFloor& operator=(const XFloor&) = delete;
+
+  void Put() {
+    auto* pixels = reinterpret_cast<std::uint32_t*>(image_->data);
+    const int stride = image_->bytes_per_line / 4;
+    const std::uint32_t shade = shade_;  // a local, which no pixel store can alias
     for (int y = 0; y < 100; ++y)
       for (int x = 0; x < 100; ++x) pixels[y * stride + x] = (x + y + shade) & 255;
-    XShmPutImage(display, window, gc, image, 0, 0, 0, 0, 100, 100, False);
-    XSync(display, False);
-    ++shade;
+    XShmPutImage(display_, window_, gc_, image_, 0, 0, 0, 0, 100, 100, False);
+    XSync(display_, False);
+    ++shade_;
   }
+
+ private:
+  Display* display_ = nullptr;
+  Window window_ = 0;
+  XShmSegmentInfo segment_{};
+  XImage* image_ = nullptr;
+  GC gc_{};
+  std::uint32_t shade_ = 0;
+};
+
+void BM_XFloor(benchmark::State& state) {
+  XFloor floor;
+  for (auto _ : state) floor.Put();
   state.counters["puts/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  XShmDetach(display, &segment);
-  XDestroyImage(image);
-  shmdt(segment.shmaddr);
-  XDestroyWindow(display, window);
-  XCloseDisplay(display);
 }
 BENCHMARK(BM_XFloor)->UseRealTime()->MeasureProcessCPUTime();
+
+double Seconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The pass against the floor, in alternating blocks of 200 each, so that
+// both meet the X server at the same speed however much that drifts: the
+// median over blocks of the pass's rate as a share of the floor's, and of
+// its CPU (all threads) as a multiple of the floor's.
+void BM_PassOverFloor(benchmark::State& state) {
+  OpenWindow();
+  XFloor floor;
+  const int block = static_cast<int>(state.range(0));
+  std::vector<double> shares, cpu_ratios, floor_us, pass_us, floor_cpu_us, pass_cpu_us;
+  int shade = 0;
+  for (auto _ : state) {
+    double real[2], cpu[2];
+    for (int side = 0; side < 2; ++side) {
+      const double real0 = Seconds(CLOCK_MONOTONIC), cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+      for (int i = 0; i < block; ++i) side == 0 ? floor.Put() : Pass(shade++);
+      real[side] = Seconds(CLOCK_MONOTONIC) - real0;
+      cpu[side] = Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    }
+    shares.push_back(real[0] / real[1]);
+    floor_us.push_back(1e6 * real[0] / block);
+    pass_us.push_back(1e6 * real[1] / block);
+    floor_cpu_us.push_back(1e6 * cpu[0] / block);
+    pass_cpu_us.push_back(1e6 * cpu[1] / block);
+    cpu_ratios.push_back(cpu[1] / cpu[0]);
+  }
+  auto median = [](std::vector<double>& v) {
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+  };
+  state.counters["share %"] = 100 * median(shares);
+  state.counters["CPU ratio"] = median(cpu_ratios);
+  state.counters["floor us"] = median(floor_us);
+  state.counters["pass us"] = median(pass_us);
+  state.counters["floor CPU us"] = median(floor_cpu_us);
+  state.counters["pass CPU us"] = median(pass_cpu_us);
+  StopViewWindows();
+}
+BENCHMARK(BM_PassOverFloor)->Arg(200)->UseRealTime()->MeasureProcessCPUTime();
 
 }  // namespace
 }  // namespace glimmet

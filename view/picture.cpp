@@ -1,7 +1,11 @@
-// Making the picture and its colour map.
+// Making the picture and putting it into the window's format.
 #include "view/picture.h"
 
 #include <SDL.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <cstring>
 
@@ -9,21 +13,50 @@ namespace glimmet {
 
 namespace {
 
-void FillLevels(std::array<std::uint32_t, 256>& levels, std::uint32_t mask,
-                std::uint8_t shift, std::uint8_t loss) {
-  const std::uint32_t top = 255u >> loss;
+// The mask's own width gives the levels: SDL's loss cannot tell a 10-bit
+// component from an 8-bit one.
+void FillLevels(std::array<std::uint32_t, 256>& levels, std::uint32_t mask, std::uint8_t shift) {
+  const std::uint32_t top = mask >> shift;
   for (std::uint32_t c = 0; c < 256; ++c)
     levels[c] = (((c * top + 127) / 255) << shift) & mask;
 }
 
+bool IsXrgb(const SDL_PixelFormat& f) {
+  return f.BytesPerPixel == 4 && f.Rmask == 0xFF0000 && f.Gmask == 0xFF00 && f.Bmask == 0xFF &&
+         f.Amask == 0;
+}
+bool IsXbgr(const SDL_PixelFormat& f) {
+  return f.BytesPerPixel == 4 && f.Rmask == 0xFF && f.Gmask == 0xFF00 && f.Bmask == 0xFF0000 &&
+         f.Amask == 0;
+}
+
+// Red and blue change places, four pixels at a time where SSE2 allows:
+// the format of most displays from the picture's.
+void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count) {
+  int i = 0;
+#ifdef __SSE2__
+  const __m128i green = _mm_set1_epi32(0x00FF00), red = _mm_set1_epi32(0xFF0000),
+                blue = _mm_set1_epi32(0x0000FF);
+  for (; i + 4 <= count; i += 4) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+    const __m128i swapped =
+        _mm_or_si128(_mm_and_si128(c, green),
+                     _mm_or_si128(_mm_and_si128(_mm_slli_epi32(c, 16), red),
+                                  _mm_and_si128(_mm_srli_epi32(c, 16), blue)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), swapped);
+  }
+#endif
+  for (; i < count; ++i) {
+    const std::uint32_t c = from[i];
+    to[i] = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+  }
+}
+
 }  // namespace
 
-Picture* Picture::Create(int width, int height, std::uint32_t sdl_format,
-                         Colour background) {
-  if (SDL_BYTESPERPIXEL(sdl_format) != 4 || SDL_ISPIXELFORMAT_INDEXED(sdl_format))
-    sdl_format = SDL_PIXELFORMAT_RGB888;
+Picture* Picture::Create(int width, int height, Colour background) {
   SDL_Surface* surface =
-      SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, sdl_format);
+      SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XBGR8888);
   if (surface == nullptr) return nullptr;
   // The picture is copied as it stands, never blended.
   SDL_SetSurfaceBlendMode(surface, SDL_BLENDMODE_NONE);
@@ -33,27 +66,49 @@ Picture* Picture::Create(int width, int height, std::uint32_t sdl_format,
   picture->stride_ = surface->pitch / 4;
   picture->width_ = width;
   picture->height_ = height;
-  const SDL_PixelFormat* f = surface->format;
-  FillLevels(picture->red_, f->Rmask, f->Rshift, f->Rloss);
-  FillLevels(picture->green_, f->Gmask, f->Gshift, f->Gloss);
-  FillLevels(picture->blue_, f->Bmask, f->Bshift, f->Bloss);
-  picture->alpha_ = f->Amask;
-  picture->xrgb_ = f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF && f->Amask == 0;
-  const std::uint32_t fill = picture->Map(background);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) picture->Set(x, y, fill);
+    for (int x = 0; x < width; ++x)
+      picture->pixels_[y * picture->stride_ + x] = static_cast<std::uint32_t>(background);
   return picture;
 }
 
-bool Picture::CopyTo(SDL_Surface* target) const {
-  if (target->format->format != surface_->format->format || target->w < width_ ||
-      target->h < height_ || SDL_MUSTLOCK(target))
+bool Picture::CopyTo(SDL_Surface* target) {
+  const SDL_PixelFormat& f = *target->format;
+  if (target->w < width_ || target->h < height_ || SDL_MUSTLOCK(target) ||
+      f.BytesPerPixel != 4)
     return SDL_BlitSurface(surface_, nullptr, target, nullptr) == 0;
+  if (!IsXrgb(f) && !IsXbgr(f)) {
+    CopyConverted(target);
+    return true;
+  }
   auto* to = static_cast<unsigned char*>(target->pixels);
-  const auto* from = static_cast<const unsigned char*>(surface_->pixels);
-  for (int y = 0; y < height_; ++y)
-    std::memcpy(to + y * target->pitch, from + y * surface_->pitch, width_ * 4u);
+  for (int y = 0; y < height_; ++y) {
+    const std::uint32_t* from = pixels_ + y * stride_;
+    auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
+    if (IsXrgb(f)) SwapRedBlue(from, row, width_);
+    else std::memcpy(row, from, width_ * 4u);
+  }
   return true;
+}
+
+// Any other 32-bit format, level by level.
+void Picture::CopyConverted(SDL_Surface* target) {
+  const SDL_PixelFormat& f = *target->format;
+  if (levels_format_ != f.format) {
+    FillLevels(red_, f.Rmask, f.Rshift);
+    FillLevels(green_, f.Gmask, f.Gshift);
+    FillLevels(blue_, f.Bmask, f.Bshift);
+    levels_format_ = f.format;
+  }
+  auto* to = static_cast<unsigned char*>(target->pixels);
+  for (int y = 0; y < height_; ++y) {
+    const std::uint32_t* from = pixels_ + y * stride_;
+    auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
+    for (int x = 0; x < width_; ++x) {
+      const std::uint32_t c = from[x];
+      row[x] = red_[c & 255] | green_[c >> 8 & 255] | blue_[c >> 16 & 255] | f.Amask;
+    }
+  }
 }
 
 Picture::~Picture() { SDL_FreeSurface(surface_); }

@@ -298,8 +298,7 @@ bool NativeWindow::Open(std::string& error) {
   }
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer == nullptr) return Fail(error, "SDL gives the window no framebuffer");
-  picture_.reset(Picture::Create(framebuffer->w, framebuffer->h,
-                                 framebuffer->format->format, kButtonFace));
+  picture_.reset(Picture::Create(framebuffer->w, framebuffer->h, kButtonFace));
   if (!picture_) return Fail(error, "SDL cannot make the picture");
 
   auto surface = std::make_shared<Record>();
@@ -523,7 +522,6 @@ void AttachViewWindow(Handle window, bool redraw_on_request) {
                                 picture.Stride(),
                                 static_cast<std::size_t>(surface->width_),
                                 static_cast<std::size_t>(surface->height_),
-                                &picture,
                                 surface.get(),
                                 redraw_on_request};
   current_target = std::move(surface);

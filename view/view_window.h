@@ -5,11 +5,6 @@
 // nothing and the size reads 0 by 0, which tells the program to end.
 #pragma once
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,31 +57,26 @@ void AttachViewWindow(Handle window, bool redraw_on_request);
 namespace view_internal {
 
 // This thread's current target as the plots need it, taken from its
-// surface record when it is attached. Only pointer- and size-typed fields,
-// none of which a pixel store can alias, so that the compiler keeps them in
-// registers across the 10 000 plots of a pass, inlined into its loop.
+// surface record when it is attached, so that the 10 000 plots of a pass,
+// inlined into its loop, find it without a look-up.
 struct PlotTarget {
-  std::uint32_t* pixels_ = nullptr;  // null: no target, plots do nothing
+  std::uint32_t* pixels_ = nullptr;
   std::ptrdiff_t stride_ = 0;
-  std::size_t width_ = 0;
+  std::size_t width_ = 0;  // 0 by 0 when there is no target: every plot misses
   std::size_t height_ = 0;
-  const Picture* picture_ = nullptr;
   Record* record_ = nullptr;
   bool redraw_on_request_ = true;
 };
 extern thread_local constinit PlotTarget plot_target;
 
 // The pixel index nearest to v, ties to even, if it is within 0 to size - 1.
+// For a whole-numbered v, as the cells of a pass are, the compiler folds
+// the rounding and the range test into integer compares; otherwise rint
+// rounds in the default mode, nearest with ties to even.
 inline bool ToPixel(double v, std::size_t size, std::size_t& pixel) {
-#ifdef __SSE2__
-  // cvtsd2si rounds in the default rounding mode, nearest with ties to even,
-  // and gives INT_MIN for NaN and for values out of the int range.
-  const int rounded = _mm_cvtsd_si32(_mm_set_sd(v));
-#else
-  if (!(v > -1.0 && v < static_cast<double>(size) + 1.0)) return false;  // NaN fails too
-  const int rounded = static_cast<int>(std::nearbyint(v));
-#endif
-  pixel = static_cast<unsigned>(rounded);
+  const double rounded = __builtin_rint(v);
+  if (!(rounded > -1.0 && rounded < 2147483648.0)) return false;  // NaN fails too
+  pixel = static_cast<std::uint32_t>(static_cast<std::int32_t>(rounded));
   return pixel < size;
 }
 
@@ -102,12 +92,11 @@ void RedrawPlotted();
 // redraw or size query lets it go.
 inline void PlotPixel(double x, double y, Colour colour) {
   const view_internal::PlotTarget& t = view_internal::plot_target;
-  if (t.pixels_ == nullptr) return;
   std::size_t px, py;
   if (!view_internal::ToPixel(x, t.width_, px) || !view_internal::ToPixel(y, t.height_, py))
     return;
   t.pixels_[static_cast<std::ptrdiff_t>(py) * t.stride_ + static_cast<std::ptrdiff_t>(px)] =
-      t.picture_->Map(colour == -1 ? kWindowText : colour);
+      static_cast<std::uint32_t>(colour == -1 ? kWindowText : colour);
   if (!t.redraw_on_request_) view_internal::RedrawPlotted();
 }
 
