@@ -41,13 +41,16 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
 }
 
 // Row by row, in the order both the field and the picture are stored; the
-// picture is shown only at the redraw, so the order cannot be seen.
+// picture is shown only at the redraw, so the order cannot be seen. The
+// sizes are read once: a plot may call out, and the compiler would read
+// them again after every one.
 void PaintField(const ProgramState& state, const ColourTable& colours) {
-  const auto& scheme = colours[state.colour_scheme_];
+  const Colour* scheme = colours[state.colour_scheme_].data();
   const CellField& field = state.field_;
-  for (int y = 1; y <= field.height_; ++y) {
+  const int width = field.width_, height = field.height_;
+  for (int y = 1; y <= height; ++y) {
     const std::int32_t* row = field.Row(state.current_page_, y);
-    for (int x = 1; x <= field.width_; ++x) PlotPixel(x - 1, y - 1, scheme[row[x]]);
+    for (int x = 1; x <= width; ++x) PlotPixel(x - 1, y - 1, scheme[row[x]]);
   }
 }
 
