@@ -22,6 +22,8 @@ import tempfile
 import time
 import unittest
 
+import e2e_test
+
 PROGRAM = None
 # The terminals' background, a colour none of the three schemes can give a
 # cell (they have no green unless red is full, or are grey), so a terminal
@@ -32,12 +34,7 @@ COLUMNS, ROWS = 100, 40  # large enough to cover the field window at (300, 300)
 
 
 def wait(predicate, timeout=15.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if predicate():
-            return True
-        time.sleep(0.05)
-    return predicate()
+    return e2e_test.wait(predicate, timeout)
 
 
 def read_file(path):

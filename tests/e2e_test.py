@@ -161,12 +161,18 @@ class Pane:
                                   text=True).stdout.split()[0])
 
     def wait(self, predicate, timeout=5.0):
-        end = time.time() + timeout
-        while time.time() < end:
-            if predicate():
-                return True
-            time.sleep(0.05)
-        return predicate()
+        return wait(predicate, timeout)
+
+
+def wait(predicate, timeout=5.0):
+    """True as soon as predicate() is, polling every 50 ms; predicate()'s
+    last answer once timeout seconds have passed."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if predicate():
+            return True
+        time.sleep(0.05)
+    return predicate()
 
 
 def alive(pid):
