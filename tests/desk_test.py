@@ -130,11 +130,7 @@ class Terminal:
             f.write("\n")
 
     def status(self):
-        try:
-            with open(self.status_file) as f:
-                return int(f.read())
-        except (OSError, ValueError):
-            return None
+        return e2e_test.read_status(self.status_file)
 
     def errors(self):
         with open(self.stderr) as f:

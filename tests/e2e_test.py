@@ -146,11 +146,7 @@ class Pane:
 
     def status(self):
         """The program's exit status (128 + the signal that ended it), or None."""
-        try:
-            with open(self.status_file) as f:
-                return int(f.read())
-        except (OSError, ValueError):
-            return None
+        return read_status(self.status_file)
 
     def dead(self):
         return self.status() is not None
@@ -162,6 +158,15 @@ class Pane:
 
     def wait(self, predicate, timeout=5.0):
         return wait(predicate, timeout)
+
+
+def read_status(path):
+    """The exit status the shell wrote to path, or None while there is none."""
+    try:
+        with open(path) as f:
+            return int(f.read())
+    except (OSError, ValueError):
+        return None
 
 
 def wait(predicate, timeout=5.0):

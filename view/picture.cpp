@@ -77,7 +77,8 @@ bool Picture::CopyTo(SDL_Surface* target) {
   if (target->w < width_ || target->h < height_ || SDL_MUSTLOCK(target) ||
       f.BytesPerPixel != 4)
     return SDL_BlitSurface(surface_, nullptr, target, nullptr) == 0;
-  if (!IsXrgb(f) && !IsXbgr(f)) {
+  const bool swap = IsXrgb(f);
+  if (!swap && !IsXbgr(f)) {
     CopyConverted(target);
     return true;
   }
@@ -85,7 +86,7 @@ bool Picture::CopyTo(SDL_Surface* target) {
   for (int y = 0; y < height_; ++y) {
     const std::uint32_t* from = pixels_ + y * stride_;
     auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
-    if (IsXrgb(f)) SwapRedBlue(from, row, width_);
+    if (swap) SwapRedBlue(from, row, width_);
     else std::memcpy(row, from, width_ * 4u);
   }
   return true;
