@@ -130,7 +130,12 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
       std::this_thread::sleep_for(10ms);
     }
   };
-  const auto first = probe.Pixels(w);
+  // The window is named before it is shown, and cannot be read until it is.
+  std::vector<std::int32_t> first;
+  for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+       first.size() != 10000u && std::chrono::steady_clock::now() < deadline;
+       std::this_thread::sleep_for(10ms))
+    first = probe.Pixels(w);
   ASSERT_EQ(first.size(), 10000u);
   const auto second = changed_from(first);
   EXPECT_NE(changed_from(second), second) << "the picture does not move";
