@@ -1,41 +1,48 @@
-# A thin front for CMake. `make run` and `make test` install what is missing
-# first, so they work on a fresh Debian machine.
+# A thin front for CMake. Each goal first installs the Debian packages its
+# own work needs and are missing, so `make run` and `make test` work on a
+# fresh Debian machine, and running the program never installs the tests'.
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
-.PHONY: all deps configure build run test bench bench-whole install deb clean
+.PHONY: all build run test bench bench-whole bench-build install deb clean
 
 all: build
 
-deps:
-	@scripts/install-deps
-
-configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) > /dev/null
-
-build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+# The program alone; the tests and benchmarks are built by `make test`.
+build:
+	@scripts/install-deps run
+	@$(CONFIGURE) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target glimmet2
 
 run: build
 	@$(BUILD)/glimmet2
 
-# run-tests builds first, quietly, as its first phase.
-test: configure
+# run-tests builds everything first, quietly, as its first phase.
+test:
+	@scripts/install-deps test
+	@$(CONFIGURE) -DGLIMMET2_TESTS=ON -DGLIMMET2_BENCHMARKS=ON > /dev/null
 	@scripts/run-tests $(BUILD)
 
-bench: build
+bench: bench-build
 	@scripts/bench $(BUILD)
 
-bench-whole: build
+bench-whole: bench-build
 	@bench/whole-program $(BUILD)
+
+bench-build:
+	@scripts/install-deps bench
+	@$(CONFIGURE) -DGLIMMET2_BENCHMARKS=ON > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target glimmet2 glimmet2-bench
 
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
-deb: deps
+deb:
+	@scripts/install-deps deb
 	@scripts/make-deb
 
 clean:

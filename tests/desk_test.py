@@ -33,8 +33,7 @@ CELL_WIDTH, CELL_HEIGHT, BORDER = 6, 13, 2  # the "fixed" font, a 2-pixel border
 COLUMNS, ROWS = 100, 40  # large enough to cover the field window at (300, 300)
 
 
-def wait(predicate, timeout=15.0):
-    return e2e_test.wait(predicate, timeout)
+wait = e2e_test.wait
 
 
 def read_file(path):
@@ -65,14 +64,23 @@ def geometry(window):
 
 
 class Image:
-    """Pixels read back from the X server, as (r, g, b) bytes."""
+    """Pixels read back from the X server, as (r, g, b) bytes. A capture
+    that comes back empty or short is a failed one and is taken again: two
+    failed captures would compare equal."""
 
     def __init__(self, window="root"):
+        wait(lambda: self.capture(window), f"a whole screenshot of window {window}")
+
+    def capture(self, window):
+        size = output("xwininfo", *(["-root"] if window == "root" else ["-id", str(window)]))
+        try:
+            self.width = int(size.split("Width:")[1].split()[0])
+            self.height = int(size.split("Height:")[1].split()[0])
+        except (IndexError, ValueError):
+            return False
         self.data = subprocess.run(["import", "-window", str(window), "-depth", "8", "rgb:-"],
                                    capture_output=True).stdout
-        size = output("xwininfo", *(["-root"] if window == "root" else ["-id", str(window)]))
-        self.width = int(size.split("Width:")[1].split()[0])
-        self.height = len(self.data) // (3 * self.width) if self.width else 0
+        return self.width > 0 and len(self.data) == 3 * self.width * self.height
 
     def pixel(self, x, y):
         at = 3 * (y * self.width + x)
@@ -115,8 +123,7 @@ class Terminal:
             argv = ["urxvt", *common, "+sb", "-title", title]
         self.process = subprocess.Popen(argv + ["-e", "sh", "-c", script],
                                         stderr=subprocess.DEVNULL)
-        if not wait(lambda: find_window(title) is not None and os.path.exists(ready)):
-            raise AssertionError(f"{kind} did not start")
+        wait(lambda: find_window(title) is not None and os.path.exists(ready), f"{kind} to start")
         self.window = find_window(title)
 
     def close(self):
@@ -145,8 +152,8 @@ class Terminal:
         y += BORDER + (row - 1) * CELL_HEIGHT + CELL_HEIGHT // 2
         # Not --sync: it waits many seconds when the pointer is there already.
         subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-        if not wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} ")):
-            raise AssertionError(f"the pointer did not get to {x}, {y}")
+        wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} "),
+             f"the pointer to get to {x}, {y}")
         subprocess.run(["xdotool", "click", "--repeat", str(times), "--delay", "80", "1"],
                        check=True)
 
@@ -179,8 +186,8 @@ class Desk(unittest.TestCase):
     def setUpClass(cls):
         cls.wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
-        if not wait(lambda: "window id" in output("xprop", "-root", "_NET_SUPPORTING_WM_CHECK")):
-            raise AssertionError("openbox did not start")
+        wait(lambda: "window id" in output("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+             "openbox to start")
 
     @classmethod
     def tearDownClass(cls):
@@ -192,7 +199,7 @@ class Desk(unittest.TestCase):
         clicked after them has turned red, and clicked again, grey."""
         for red in (True, False):
             term.click(5, 36)
-            self.assertTrue(wait(lambda: term.red(5, 36) == red), "a click went unanswered")
+            wait(lambda: term.red(5, 36) == red, "a click went unanswered")
 
     def assert_field_in_view(self):
         glimmet = find_window("Glimmet")
@@ -210,16 +217,16 @@ class Desk(unittest.TestCase):
         # without the focus.
         subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
         shots = [term.shot()]
-        self.assertTrue(wait(lambda: shots.append(term.shot()) or shots[-1] == shots[-2]),
-                        "the terminal does not settle")
+        wait(lambda: shots.append(term.shot()) or shots[-1] == shots[-2],
+             "the terminal does not settle")
         before = shots[-1]
         size = geometry(term.window)[2:]
         term.release()
-        self.assertTrue(wait(lambda: find_window("Glimmet") is not None), "no field window")
-        self.assertTrue(wait(lambda: (term.counter() or 0) > 0), "no panel in the terminal")
+        wait(lambda: find_window("Glimmet") is not None, "no field window")
+        wait(lambda: (term.counter() or 0) > 0, "no panel in the terminal")
 
         term.click(5, 28)  # survive with 0 neighbours: on
-        self.assertTrue(wait(lambda: term.red(5, 28)), "the toggle did not show")
+        wait(lambda: term.red(5, 28), "the toggle did not show")
         self.assert_field_in_view()
 
         term.click(14, 28)  # PAUSE
@@ -231,24 +238,28 @@ class Desk(unittest.TestCase):
         self.assert_field_in_view()
 
         term.click(14, 34)  # STEP
-        self.assertTrue(wait(lambda: term.counter() == count + 1), "STEP ran no generation")
-        self.assertTrue(wait(lambda: Image(find_window("Glimmet")) != picture))
+        wait(lambda: term.counter() == count + 1, "STEP ran no generation")
+        wait(lambda: Image(find_window("Glimmet")) != picture,
+             "the field window to change after STEP")
         term.click(14, 34, times=2)  # a double click is two clicks
-        self.assertTrue(wait(lambda: term.counter() == count + 3), "a double click on STEP")
+        wait(lambda: term.counter() == count + 3, "a double click on STEP")
         self.settle(term)
         self.assertEqual(term.counter(), count + 3)
         self.assertEqual(geometry(term.window)[2:], size, "the terminal changed its size")
 
         term.click(14, 42)  # QUIT
-        self.assertTrue(wait(lambda: term.status() is not None), "QUIT did not end the program")
+        wait(lambda: term.status() is not None, "QUIT did not end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
         self.assertEqual(geometry(term.window)[2:], size, "the terminal changed its size")
-        if not wait(lambda: term.shot() == before):
-            keep = tempfile.mkdtemp(prefix=f"glimmet2-desk-{kind}-failed-")
+        try:
+            wait(lambda: term.shot() == before, "the terminal to show what it showed before")
+        except AssertionError as e:
+            keep = os.path.join(os.path.dirname(PROGRAM), "test-failures", f"desk-{kind}")
+            os.makedirs(keep, exist_ok=True)
             before.save(os.path.join(keep, "before.png"))
             term.shot().save(os.path.join(keep, "after.png"))
-            self.fail(f"the terminal does not show what it showed before; see {keep}")
+            self.fail(f"{e}; see {keep}")
 
     def test_xterm(self):
         self.work_the_panel("xterm")
@@ -277,14 +288,13 @@ class ScreenDefaults(unittest.TestCase):
             if subprocess.run(["screen", "-S", name, "-X", "hardcopy", copy],
                               capture_output=True).returncode != 0:
                 return ""
-            wait(lambda: os.path.exists(copy), 5)
+            wait(lambda: os.path.exists(copy), "screen's hardcopy")
             return read_file(copy)
 
-        self.assertTrue(wait(lambda: "GLIMMET2 - Cellular Automata Toy" in shown()),
-                        "no panel in screen")
+        wait(lambda: "GLIMMET2 - Cellular Automata Toy" in shown(), "no panel in screen")
         subprocess.run(["screen", "-S", name, "-X", "stuff", "\x1b[<0;42;14M\x1b[<0;42;14m"],
                        check=True)
-        self.assertTrue(wait(lambda: read_file(status) != ""), "QUIT did not end the program")
+        wait(lambda: read_file(status) != "", "QUIT did not end the program")
         self.assertEqual(read_file(status).strip(), "0")
         left = shown()
         for text in ("GLIMMET2", "neighbors", "Generation", "QUIT"):

@@ -9,6 +9,7 @@ Usage: e2e_test.py PROGRAM XCLOSE   (with DISPLAY set to a private server)
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -90,12 +91,19 @@ class Pane:
                                     "-s", "g", command], check=True)
 
     def close(self):
-        server = subprocess.run(self.tmux + ["display", "-p", "#{pid}"], capture_output=True,
-                                text=True).stdout.strip()
+        """Ends the tmux server and whatever still runs in its pane: a
+        process that ignores the hang-up would outlive the server."""
+        ids = subprocess.run(self.tmux + ["display", "-p", "-t", "g", "#{pid} #{pane_pid}"],
+                             capture_output=True, text=True).stdout.split()
         subprocess.run(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
-        # The server removes its socket as it goes; the folder goes after it.
-        if server.isdigit():
-            self.wait(lambda: not alive(int(server)), 10)
+        if len(ids) == 2:
+            server, pane = map(int, ids)
+            try:
+                os.killpg(pane, signal.SIGKILL)  # the pane leads its own group
+            except ProcessLookupError:
+                pass
+            # The server removes its socket as it goes; the folder goes after it.
+            self.wait(lambda: not alive(server), "the tmux server to end")
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def errors(self):
@@ -130,8 +138,8 @@ class Pane:
         away = 30 if home != 30 else 39
         for column in (away, home):
             self.click(8, column)
-            if not self.wait(lambda: self.text(8)[column - 1] == "X", 10):
-                raise AssertionError(f"a click on the growth track at {column} did nothing")
+            self.wait(lambda: self.text(8)[column - 1] == "X",
+                      f"a click on the growth track at {column} to move the slider")
 
     def send(self, data):
         subprocess.run(self.tmux + ["send-keys", "-t", "g", "-H"] + [f"{b:02x}" for b in data],
@@ -156,8 +164,8 @@ class Pane:
         return int(subprocess.run(["pgrep", "-P", shell], capture_output=True,
                                   text=True).stdout.split()[0])
 
-    def wait(self, predicate, timeout=5.0):
-        return wait(predicate, timeout)
+    def wait(self, predicate, what, timeout=DEADLINE):
+        wait(predicate, what, timeout)
 
 
 def read_status(path):
@@ -169,15 +177,21 @@ def read_status(path):
         return None
 
 
-def wait(predicate, timeout=5.0):
-    """True as soon as predicate() is, polling every 50 ms; predicate()'s
-    last answer once timeout seconds have passed."""
+# How long any wait may take: enough for a sanitized build on a two-core
+# machine whose cores are both kept busy. A healthy run waits far less.
+DEADLINE = 120.0
+
+
+def wait(predicate, what, timeout=DEADLINE):
+    """Returns as soon as predicate() is true, polling every 50 ms; fails,
+    naming what it waited for, when it is still false after timeout s."""
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         if predicate():
-            return True
+            return
         time.sleep(0.05)
-    return predicate()
+    if not predicate():
+        raise AssertionError(f"gave up after {timeout:.0f} s waiting for: {what}")
 
 
 def alive(pid):
@@ -207,8 +221,9 @@ class EndToEnd(unittest.TestCase):
     def setUp(self):
         self.pane = Pane()
         self.addCleanup(self.pane.close)
-        self.assertTrue(self.pane.wait(lambda: window_id() is not None), "no window")
-        self.assertTrue(self.pane.wait(lambda: self.pane.counter() not in ("", "00000000")))
+        self.pane.wait(lambda: window_id() is not None, "no window")
+        self.pane.wait(lambda: self.pane.counter() not in ("", "00000000"),
+                       "the first generations")
 
     def assert_static_screen(self):
         rows = self.pane.capture()
@@ -224,7 +239,7 @@ class EndToEnd(unittest.TestCase):
                     self.assertEqual(rows[r - 1][c - 1][1], expected_colour(r, c), f"cell {r},{c}")
 
     def assert_terminal_given_back(self):
-        self.assertTrue(self.pane.wait(self.pane.dead), "the program did not end")
+        self.pane.wait(self.pane.dead, "the program to end")
         flags = self.pane.display("#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} #{cursor_flag}")
         self.assertEqual(flags, "0 0 0 1")
         self.assertEqual(self.pane.text(1).rstrip(), MAIN_SCREEN)
@@ -240,18 +255,18 @@ class EndToEnd(unittest.TestCase):
     def test_static_screen_with_its_colours(self):
         self.assert_static_screen()
         first = self.pane.counter()
-        self.assertTrue(self.pane.wait(lambda: self.pane.counter() > first))
+        self.pane.wait(lambda: self.pane.counter() > first, "the counter to go on")
 
     def test_rule_rows_and_slider(self):
         p = self.pane
         p.click(5, 28)
-        self.assertTrue(p.wait(lambda: p.text(5)[27:36] == "X||||X|||"))
+        p.wait(lambda: p.text(5)[27:36] == "X||||X|||", "row 5 to read X||||X|||")
         p.click(6, 32)
-        self.assertTrue(p.wait(lambda: p.text(6)[27:36] == "|||X|X|||"))
+        p.wait(lambda: p.text(6)[27:36] == "|||X|X|||", "row 6 to read |||X|X|||")
         p.click(8, 30)
-        self.assertTrue(p.wait(lambda: p.text(8)[29:39] == "X---------"))
+        p.wait(lambda: p.text(8)[29:39] == "X---------", "row 8 to read X---------")
         p.click(8, 39)
-        self.assertTrue(p.wait(lambda: p.text(8)[29:39] == "---------X"))
+        p.wait(lambda: p.text(8)[29:39] == "---------X", "row 8 to read ---------X")
         for _ in range(5):
             p.click(6, 38)
         p.settle()
@@ -268,17 +283,17 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(p.counter(), a)
         self.assertEqual(screenshot(), pic)
         p.click(14, 33)
-        self.assertTrue(p.wait(lambda: p.counter() == f"{int(a) + 1:08d}"))
+        p.wait(lambda: p.counter() == f"{int(a) + 1:08d}", "STEP to run one generation")
         p.settle()
         self.assertEqual(p.counter(), f"{int(a) + 1:08d}")
         self.assertNotEqual(screenshot(), pic)
         p.send(b"\x1b[<0;34;14M\x1b[<0;34;14m\x1b[<0;34;14M\x1b[<0;34;14m")
-        self.assertTrue(p.wait(lambda: p.counter() == f"{int(a) + 3:08d}"))
+        p.wait(lambda: p.counter() == f"{int(a) + 3:08d}", "a double click to step twice")
         p.settle()
         self.assertEqual(p.counter(), f"{int(a) + 3:08d}")
         self.pause()
         first = p.counter()
-        self.assertTrue(p.wait(lambda: p.counter() > first))
+        p.wait(lambda: p.counter() > first, "the counter to go on")
 
     def test_reseed_while_paused_shows_after_step(self):
         p = self.pane
@@ -289,10 +304,10 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(p.counter(), a)
         self.assertEqual(screenshot(), pic)
         p.click(14, 36)
-        self.assertTrue(p.wait(lambda: p.counter() == "00000001"))
+        p.wait(lambda: p.counter() == "00000001", "STEP after the reseed")
         # The counter is drawn before the picture is shown, so give the
         # redraw of the same pass its moment.
-        self.assertTrue(p.wait(lambda: screenshot() != pic, 2.0))
+        p.wait(lambda: screenshot() != pic, "the window to show the new field")
 
     def test_keys_change_nothing(self):
         p = self.pane
@@ -301,7 +316,7 @@ class EndToEnd(unittest.TestCase):
         self.assertFalse(p.dead())
         self.assert_static_screen()
         first = p.counter()
-        self.assertTrue(p.wait(lambda: p.counter() > first))
+        p.wait(lambda: p.counter() > first, "the counter to go on")
 
     def test_quit(self):
         self.pane.click(14, 42)
@@ -334,25 +349,25 @@ class EndToEnd(unittest.TestCase):
         p.settle()
         self.assert_static_screen()
         p.click(5, 30)
-        self.assertTrue(p.wait(lambda: p.text(5)[27:36] == "||X||X|||"))
+        p.wait(lambda: p.text(5)[27:36] == "||X||X|||", "row 5 to read ||X||X|||")
 
 
 class SmallTerminal(unittest.TestCase):
     def test_size_message_then_the_panel(self):
         pane = Pane(40, 12)
         self.addCleanup(pane.close)
-        self.assertTrue(pane.wait(lambda: "44 x 14" in pane.text(6)))
+        pane.wait(lambda: "44 x 14" in pane.text(6), "the size message")
         self.assertIn("GLIMMET2 needs at least 44 x 14", pane.text(6))
         # That clicks on the size line are dropped is checked on a
         # pseudo-terminal (console_test): from here, when the program reads
         # a click cannot be told apart from when tmux passes it on.
         pane.resize(44, 14)
-        self.assertTrue(pane.wait(lambda: pane.text(1).startswith("GLIMMET2 - Cellular")))
+        pane.wait(lambda: pane.text(1).startswith("GLIMMET2 - Cellular"), "the panel after growing")
         self.assertEqual(pane.text(5)[27:36], "|||||X|||")
         pane.click(5, 28)
-        self.assertTrue(pane.wait(lambda: pane.text(5)[27:36] == "X||||X|||"))
+        pane.wait(lambda: pane.text(5)[27:36] == "X||||X|||", "row 5 to read X||||X|||")
         pane.click(14, 43)
-        self.assertTrue(pane.wait(pane.dead))
+        pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
 
 
