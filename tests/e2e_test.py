@@ -17,6 +17,9 @@ import time
 import unittest
 
 PROGRAM = XCLOSE = None
+# How long any wait may take: enough for a sanitized build on a two-core
+# machine whose cores are both kept busy. A healthy run waits far less.
+DEADLINE = 120.0
 
 STATIC = [
     "GLIMMET2 - Cellular Automata Toy",
@@ -82,28 +85,26 @@ class Pane:
         self.stderr = os.path.join(self.dir, "stderr")
         self.status_file = os.path.join(self.dir, "status")
         # A shell stays in the pane after the program, so the terminal's state
-        # can be read as the program left it.
+        # can be read as the program left it; it takes hang-ups again, in case
+        # the program ran with them ignored.
         program = program or PROGRAM
         env = f"DISPLAY={display} " if display else ""
         command = (f"echo {MAIN_SCREEN}; {env}{program} 2>{self.stderr}; "
-                   f"echo $? >{self.status_file}; exec sleep 600")
+                   f"echo $? >{self.status_file}; trap - HUP; exec sleep 600")
         subprocess.run(self.tmux + ["new-session", "-d", "-x", str(columns), "-y", str(rows),
                                     "-s", "g", command], check=True)
+        self.server_pid, self.pane_pid = map(int, self.display("#{pid} #{pane_pid}").split())
 
     def close(self):
         """Ends the tmux server and whatever still runs in its pane: a
         process that ignores the hang-up would outlive the server."""
-        ids = subprocess.run(self.tmux + ["display", "-p", "-t", "g", "#{pid} #{pane_pid}"],
-                             capture_output=True, text=True).stdout.split()
         subprocess.run(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
-        if len(ids) == 2:
-            server, pane = map(int, ids)
-            try:
-                os.killpg(pane, signal.SIGKILL)  # the pane leads its own group
-            except ProcessLookupError:
-                pass
-            # The server removes its socket as it goes; the folder goes after it.
-            self.wait(lambda: not alive(server), "the tmux server to end")
+        try:
+            os.killpg(self.pane_pid, signal.SIGKILL)  # the pane's shell leads its group
+        except ProcessLookupError:
+            pass
+        # The server removes its socket as it goes; the folder goes after it.
+        self.wait(lambda: not alive(self.server_pid), "the tmux server to end")
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def errors(self):
@@ -175,11 +176,6 @@ def read_status(path):
             return int(f.read())
     except (OSError, ValueError):
         return None
-
-
-# How long any wait may take: enough for a sanitized build on a two-core
-# machine whose cores are both kept busy. A healthy run waits far less.
-DEADLINE = 120.0
 
 
 def wait(predicate, what, timeout=DEADLINE):
