@@ -11,7 +11,8 @@ trap 'rm -rf "$work"' EXIT
 
 deb=$("$top/scripts/make-deb" "$work")
 echo "built $deb"
-report=$(lintian "$work/$deb" 2>&1 | grep -v 'root privileges' || true)
+# lintian leaves a scratch folder of its own behind; keep it in ours.
+report=$(TMPDIR="$work" lintian "$work/$deb" 2>&1 | grep -v 'root privileges' || true)
 [[ -n "$report" ]] && echo "$report"
 if grep -q '^E:' <<< "$report"; then echo "lintian found errors"; exit 1; fi
 
