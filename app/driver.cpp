@@ -1,6 +1,7 @@
 // Start-up and the generation pass.
 #include "app/driver.h"
 
+#include "app/signals.h"
 #include "automaton/icon.h"
 #include "automaton/step.h"
 #include "panel/commands.h"
@@ -9,34 +10,41 @@
 
 namespace glimmet {
 
+namespace {
+
+// Where the window's outer top-left corner goes on the desktop.
+constexpr int kWindowX = 300;
+constexpr int kWindowY = 300;
+constexpr int kIconSize = 32;
+
+}  // namespace
+
 bool StartProgram(ProgramState& state, Console& console, std::string& error,
                   void (*display_lost)()) {
   SeedRandom(state.random_, ClockSeconds());
-  state.field_width_ = 100;
-  state.field_height_ = 100;
-  state.colour_scheme_ = RandomBelow(state.random_, 3);
+  state.field_width_ = kFieldSize;
+  state.field_height_ = kFieldSize;
+  state.colour_scheme_ = RandomBelow(state.random_, kColourSchemes);
   DrawPanel(console);
   ViewOptions options;
   options.display_lost_ = display_lost;
-  options.icon_size_ = 32;
-  options.icon_ = IconPicture(options.icon_size_);
-  state.window_ = OpenViewWindow("Glimmet", 300, 300, state.field_width_,
-                                 state.field_height_, 0, options);
-  if (state.window_ == 0) {
-    error = ViewWindowError();
-    return false;
-  }
+  options.icon_size_ = kIconSize;
+  options.icon_ = IconPicture(kIconSize);
+  options.program_signals_ = ProgramThreadSignals();
+  state.window_ = OpenViewWindow("Glimmet", kWindowX, kWindowY, state.field_width_,
+                                 state.field_height_, 0, options, error);
+  if (state.window_ == 0) return false;
   AttachViewWindow(state.window_, true);
   state.field_ = CreateField(state.field_width_, state.field_height_);
   SeedField(state.field_, state.random_, state.current_page_);
-  state.survive_ = "5";
-  state.birth_ = "345";
-  state.growth_rate_ = 4;
+  state.survive_ = kDefaultSurvive;
+  state.birth_ = kDefaultBirth;
+  state.growth_rate_ = kDefaultGrowthRate;
   DrawRuleRow(console, kSurviveRow, state.survive_);
   DrawRuleRow(console, kBirthRow, state.birth_);
   DrawGrowthSlider(console, state.growth_rate_);
   EnableMouse(console, true);  // flushes the widgets too
-  SelectMouseEvents(console, 6, 1);  // presses and double clicks of the left button
+  SelectMouseEvents(console, kPressEvent | kDoubleClickEvent, kLeftButton);
   return true;
 }
 

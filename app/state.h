@@ -5,22 +5,26 @@
 
 #include <string>
 
+#include "automaton/colour.h"
 #include "automaton/field.h"
+#include "automaton/step.h"
 #include "support/random.h"
 #include "view/registry.h"
 
 namespace glimmet {
 
+constexpr int kFieldSize = 100;  // cells across and down, pixels of the window
+
 struct ProgramState {
   Random random_;
-  int field_width_ = 100;
-  int field_height_ = 100;
-  int colour_scheme_ = 0;  // 0 grey, 1 heat, 2 blue to magenta
+  int field_width_ = kFieldSize;
+  int field_height_ = kFieldSize;
+  int colour_scheme_ = kGreyScheme;
   CellField field_;
   int current_page_ = 1;
-  std::string survive_ = "5";
-  std::string birth_ = "345";
-  int growth_rate_ = 4;
+  std::string survive_ = kDefaultSurvive;
+  std::string birth_ = kDefaultBirth;
+  int growth_rate_ = kDefaultGrowthRate;
   int generation_count_ = 0;  // passes that ran a generation since seeding
   int pause_ = 0;
   int step_ = 0;  // set by STEP, cleared at the top of every pass

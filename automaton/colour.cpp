@@ -30,9 +30,9 @@ Colour ComposeColour(int red, int green, int blue) {
 
 Colour CellColour(int v, int scheme) {
   switch (scheme) {
-    case 0: return ComposeColour(v, v, v);
-    case 1: return Heat(v);
-    case 2: return BlueMagenta(v);
+    case kGreyScheme: return ComposeColour(v, v, v);
+    case kHeatScheme: return Heat(v);
+    case kBlueMagentaScheme: return BlueMagenta(v);
     default: return 0;
   }
 }

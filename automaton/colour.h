@@ -10,6 +10,9 @@ namespace glimmet {
 
 using Colour = std::int32_t;
 
+constexpr int kGreyScheme = 0;
+constexpr int kHeatScheme = 1;
+constexpr int kBlueMagentaScheme = 2;
 constexpr int kColourSchemes = 3;
 
 // Each component is limited to 0 to 255 before it is packed.

@@ -1,6 +1,8 @@
 // Creation and the two random seedings of the cell field.
 #include "automaton/field.h"
 
+#include "automaton/colour.h"
+
 namespace glimmet {
 
 CellField CreateField(int width, int height) {
@@ -22,7 +24,7 @@ void ReseedField(CellField& field, Random& random, int density,
                  int& current_page, int& generation_count, int& colour_scheme) {
   generation_count = 0;
   current_page = 1;
-  colour_scheme = RandomBelow(random, 3);
+  colour_scheme = RandomBelow(random, kColourSchemes);
   for (int x = 1; x <= field.width_; ++x) {
     for (int y = 1; y <= field.height_; ++y) {
       if (RandomBelow(random, 100) > density)

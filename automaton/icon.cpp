@@ -15,7 +15,6 @@ namespace {
 // field has formed the blobs and rims the toy is about.
 constexpr double kIconSeed = 43200.0;
 constexpr int kIconGenerations = 40;
-constexpr int kHeatScheme = 1;
 
 }  // namespace
 
@@ -26,7 +25,7 @@ std::vector<Colour> IconPicture(int size) {
   CellField field = CreateField(100, 100);
   int page = 1;
   SeedField(field, random, page);
-  for (int i = 0; i < kIconGenerations; ++i) StepGeneration(field, page, "5", "345", 4);
+  for (int i = 0; i < kIconGenerations; ++i) StepGeneration(field, page, kDefaultSurvive, kDefaultBirth, kDefaultGrowthRate);
   const ColourTable colours = BuildColourTable();
   std::vector<Colour> picture;
   picture.reserve(size * size);

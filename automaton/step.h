@@ -11,6 +11,11 @@
 
 namespace glimmet {
 
+// The rules and the growth rate the toy starts with.
+constexpr char kDefaultSurvive[] = "5";
+constexpr char kDefaultBirth[] = "345";
+constexpr int kDefaultGrowthRate = 4;
+
 // Bit n set when the one-character text of the count n (0 to 8) occurs in
 // the rule. Any other characters in the rule are never looked for.
 std::uint32_t RuleMask(const std::string& rule);

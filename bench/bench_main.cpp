@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <string>
 
 #include "bench/view_bench.h"
 #include "view/view_window.h"
@@ -13,12 +14,13 @@
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  if (glimmet::OpenViewWindow("Glimmet", 300, 300, 100, 100, 0) != 0) {
+  std::string error;
+  if (glimmet::OpenViewWindow("Glimmet", 300, 300, 100, 100, 0, {}, error) != 0) {
     glimmet::StopViewWindows();
     glimmet::RegisterWindowBenchmarks();
   } else {
-    std::fprintf(stderr, "glimmet2-bench: the window benchmarks need a display and are skipped (%s)\n",
-                 glimmet::ViewWindowError().c_str());
+    std::fprintf(stderr, "glimmet2-bench: the window benchmarks need a display and are skipped"
+                         " (%s)\n", error.c_str());
   }
   const std::size_t ran = benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

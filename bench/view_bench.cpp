@@ -32,9 +32,10 @@ namespace {
 // with the reason, because a benchmark that skips some of its repetitions
 // aborts the whole run in Google Benchmark.
 void OpenWindow() {
-  const Handle window = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0);
+  std::string error;
+  const Handle window = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0, {}, error);
   if (window == 0) {
-    std::fprintf(stderr, "glimmet2-bench: cannot open a window: %s\n", ViewWindowError().c_str());
+    std::fprintf(stderr, "glimmet2-bench: cannot open a window: %s\n", error.c_str());
     std::exit(1);
   }
   AttachViewWindow(window, true);

@@ -26,8 +26,8 @@ void ReadSize(Console& console) {
   }
 }
 
-bool Start(Console& console, std::string& error) {
-  if (!EnterTerminal(console.fds_, error)) return false;
+bool Start(Console& console, std::span<const SignalUse> signals, std::string& error) {
+  if (!EnterTerminal(console.fds_, signals, error)) return false;
   // A terminal that does not say its size is taken to be the usual one.
   console.view_.columns_ = 80;
   console.view_.rows_ = 24;
@@ -47,19 +47,20 @@ std::int64_t SteadyMs() {
       .count();
 }
 
-bool OpenConsole(Console& console, std::string& error) {
+bool OpenConsole(Console& console, std::span<const SignalUse> signals, std::string& error) {
   if (!FindTerminal(console.fds_, error)) return false;
-  return Start(console, error);
+  return Start(console, signals, error);
 }
 
-bool OpenConsoleOn(Console& console, int input_fd, int output_fd, std::string& error) {
+bool OpenConsoleOn(Console& console, int input_fd, int output_fd,
+                   std::span<const SignalUse> signals, std::string& error) {
   const int flags = fcntl(input_fd, F_GETFL);
   if (flags < 0 || fcntl(input_fd, F_SETFL, flags | O_NONBLOCK) < 0) {
     error = "cannot make the terminal's input non-blocking";
     return false;
   }
   console.fds_ = TerminalFds{input_fd, output_fd, false};
-  return Start(console, error);
+  return Start(console, signals, error);
 }
 
 void CloseConsole(Console& console) {
@@ -167,9 +168,9 @@ void EnableMouse(Console& console, bool on) {
   FlushConsole(console);
 }
 
-void SelectMouseEvents(Console& console, int events, int buttons) {
-  console.input_.event_mask_ = static_cast<std::uint32_t>(events);
-  console.input_.button_mask_ = static_cast<std::uint32_t>(buttons) & 0xFFFF;
+void SelectMouseEvents(Console& console, std::uint32_t events, std::uint32_t buttons) {
+  console.input_.event_mask_ = events;
+  console.input_.button_mask_ = buttons & kButtonMaskBits;
 }
 
 int MouseRow(const Console& console) { return console.input_.mouse_row_; }

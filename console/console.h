@@ -43,12 +43,14 @@ struct Console {
   std::int64_t last_write_ms_ = INT64_MIN / 2;
 };
 
-// Takes over the controlling terminal (raw mode, alternate screen); false,
+// Takes over the controlling terminal (raw mode, alternate screen), and
+// gives it back before the signals take effect as their uses say; false,
 // with the reason, when there is no terminal to work on.
-bool OpenConsole(Console& console, std::string& error);
+bool OpenConsole(Console& console, std::span<const SignalUse> signals, std::string& error);
 
 // The same on the given descriptors, which must be a terminal.
-bool OpenConsoleOn(Console& console, int input_fd, int output_fd, std::string& error);
+bool OpenConsoleOn(Console& console, int input_fd, int output_fd,
+                   std::span<const SignalUse> signals, std::string& error);
 
 // Shows what is pending and gives the terminal back as it was.
 void CloseConsole(Console& console);
@@ -64,8 +66,11 @@ void FlushConsole(Console& console, bool resized = false);
 // and shows a line asking for more room until it grows.
 void SetScreenSize(Console& console, int columns, int rows);
 
-// 0 hides the cursor, a negative value shows it, a positive one sets its
-// size (10 to 99) and shows it.
+constexpr int kCursorHidden = 0;
+constexpr int kCursorShown = -1;
+
+// kCursorHidden hides the cursor, a negative value shows it, a positive one
+// sets its size (10 to 99) and shows it.
 void SetCursor(Console& console, int n);
 
 // Colours outside 0 to 15 keep the current ones; a count above 0 recolours
@@ -88,7 +93,10 @@ std::string ReadInput(Console& console);
 // input is queued already or there is no terminal.
 void WaitForInput(Console& console);
 void EnableMouse(Console& console, bool on);
-void SelectMouseEvents(Console& console, int events, int buttons);
+// Which mouse events the reader reports: `events` of kMoveEvent,
+// kDoubleClickEvent, kPressEvent and kReleaseEvent, for the buttons in
+// `buttons` (kLeftButton and the others, 16 bits).
+void SelectMouseEvents(Console& console, std::uint32_t events, std::uint32_t buttons);
 int MouseRow(const Console& console);
 int MouseColumn(const Console& console);
 

@@ -173,20 +173,21 @@ bool MouseResult(const InputState& in, const InputRecord& r, char& code, char& b
       const std::uint32_t changed = r.buttons_ ^ in.previous_buttons_;
       const std::uint32_t b = changed & (~changed + 1);  // lowest set bit
       if (b == 0) return false;
-      const std::uint32_t event = (r.buttons_ & b) ? 4 : 8;
+      const std::uint32_t event = (r.buttons_ & b) ? kPressEvent : kReleaseEvent;
       if (!(in.event_mask_ & event) || !(in.button_mask_ & b)) return false;
       code = static_cast<char>(event);
       button = static_cast<char>(b);
       return true;
     }
     case kMouseMoved:
-      if (!(in.event_mask_ & 1)) return false;
-      code = 1;
+      if (!(in.event_mask_ & kMoveEvent)) return false;
+      code = kMoveEvent;
       button = 0;
       return true;
     case kDoubleClick:
-      if (!(in.event_mask_ & 2) || !(r.buttons_ & 0xFFFF & in.button_mask_)) return false;
-      code = 2;
+      if (!(in.event_mask_ & kDoubleClickEvent) || !(r.buttons_ & kButtonMaskBits & in.button_mask_))
+        return false;
+      code = kDoubleClickEvent;
       button = static_cast<char>(r.buttons_ & 0xFF);
       return true;
     default:

@@ -24,10 +24,18 @@ constexpr std::uint32_t kMouseMoved = 1;
 constexpr std::uint32_t kDoubleClick = 2;
 constexpr std::uint32_t kWheelTurned = 4;
 
-// Button state bits.
+// The reader's event codes, which are also the bits of the event mask
+// that SelectMouseEvents takes.
+constexpr std::uint32_t kMoveEvent = 1;
+constexpr std::uint32_t kDoubleClickEvent = 2;
+constexpr std::uint32_t kPressEvent = 4;
+constexpr std::uint32_t kReleaseEvent = 8;
+
+// Button state bits, also the bits of the button mask.
 constexpr std::uint32_t kLeftButton = 1;
 constexpr std::uint32_t kRightButton = 2;
 constexpr std::uint32_t kMiddleButton = 4;
+constexpr std::uint32_t kButtonMaskBits = 0xFFFF;
 
 constexpr std::int64_t kDoubleClickMs = 500;
 constexpr std::int64_t kEscapeWaitMs = 50;

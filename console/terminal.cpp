@@ -1,7 +1,7 @@
 // Raw mode, the alternate screen and their restore.
 //
-// Escape sequences written by the console layer (here and in screen.cpp,
-// console.cpp and input.cpp):
+// Escape sequences written by the console layer (here and in screen.cpp
+// and console.cpp):
 //
 //   CSI ? 1049 h / l       enter / leave the alternate screen
 //   CSI ? 25 l / h         hide / show the cursor
@@ -39,9 +39,6 @@ constexpr char kEnter[] = "\x1b[?1049h";
 // the user gets a clean screen instead of a stale panel.
 constexpr char kRestore[] =
     "\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[2J\x1b[H\x1b[?25h\x1b[?1049l";
-
-constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV,
-                                  SIGABRT, SIGBUS, SIGFPE, SIGILL,  SIGTRAP};
 
 // Everything a handler needs, prepared in advance.
 struct SavedTerminal {
@@ -127,23 +124,30 @@ bool Ignored(int signal_number) {
   return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
-bool InstallHandlers(std::string& error) {
+bool InstallHandler(const SignalUse& use) {
+  switch (use.action_) {
+    case SignalAction::kEnd:
+      return Ignored(use.signal_) || Install(use.signal_, OnEndingSignal, 0);
+    case SignalAction::kFault: return Install(use.signal_, OnEndingSignal, 0);
+    case SignalAction::kStop: return Install(use.signal_, OnStop, SA_RESTART);
+    case SignalAction::kResize: return Install(use.signal_, OnResize, SA_RESTART);
+    case SignalAction::kContinue: return Install(use.signal_, OnContinue, SA_RESTART);
+    case SignalAction::kDefault: return true;
+  }
+  return true;
+}
+
+bool InstallHandlers(std::span<const SignalUse> signals, std::string& error) {
   if (saved.handlers_installed_) return true;
   if (pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     error = std::string("cannot make a pipe: ") + strerror(errno);
     return false;
   }
-  for (int s : kEndingSignals) {
-    if ((s == SIGHUP || s == SIGINT || s == SIGQUIT || s == SIGTERM) && Ignored(s)) continue;
-    if (!Install(s, OnEndingSignal, 0)) {
+  for (const SignalUse& use : signals) {
+    if (!InstallHandler(use)) {
       error = std::string("cannot install a signal handler: ") + strerror(errno);
       return false;
     }
-  }
-  if (!Install(SIGTSTP, OnStop, SA_RESTART) || !Install(SIGWINCH, OnResize, SA_RESTART) ||
-      !Install(SIGCONT, OnContinue, SA_RESTART)) {
-    error = std::string("cannot install a signal handler: ") + strerror(errno);
-    return false;
   }
   if (std::atexit(RestoreAtExit) != 0) {
     error = "cannot register the exit handler";
@@ -189,7 +193,8 @@ bool FindTerminal(TerminalFds& fds, std::string& error) {
   return true;
 }
 
-bool EnterTerminal(const TerminalFds& fds, std::string& error) {
+bool EnterTerminal(const TerminalFds& fds, std::span<const SignalUse> signals,
+                   std::string& error) {
   if (saved.active_.load()) return true;
   termios modes;
   if (tcgetattr(fds.input_, &modes) != 0) {
@@ -200,7 +205,7 @@ bool EnterTerminal(const TerminalFds& fds, std::string& error) {
   saved.raw_ = RawModes(modes);
   saved.input_ = fds.input_;
   saved.output_ = fds.output_;
-  if (!InstallHandlers(error)) return false;
+  if (!InstallHandlers(signals, error)) return false;
   saved.active_.store(true);
   if (tcsetattr(fds.input_, TCSAFLUSH, &saved.raw_) != 0) {
     error = std::string("cannot put the terminal in raw mode: ") + strerror(errno);

@@ -7,9 +7,26 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 
 namespace glimmet {
+
+// What the terminal layer does when a signal arrives.
+enum class SignalAction {
+  kEnd,       // restore the terminal, then end as the signal does; kept
+              // ignored where the parent ignored it (nohup, background jobs)
+  kFault,     // the same, always: the program's own faults
+  kStop,      // restore the terminal, then stop; re-entered on continue
+  kResize,    // repaint at the next flush
+  kContinue,  // re-enter raw mode at the next flush
+  kDefault,   // left as it is
+};
+
+struct SignalUse {
+  int signal_;
+  SignalAction action_;
+};
 
 struct TerminalFds {
   int input_ = -1;   // /dev/tty, non-blocking
@@ -23,8 +40,10 @@ bool FindTerminal(TerminalFds& fds, std::string& error);
 // Saves the terminal's modes, then enters raw mode (no line input, echo,
 // signal keys or flow control; output processing kept) and the alternate
 // screen. From here on RestoreTerminal runs on exit() and before the
-// terminating and fatal signals take effect.
-bool EnterTerminal(const TerminalFds& fds, std::string& error);
+// signals in `signals` take effect as their actions say. The handlers are
+// installed once, by the first call.
+bool EnterTerminal(const TerminalFds& fds, std::span<const SignalUse> signals,
+                   std::string& error);
 
 // Re-applies raw mode and the alternate screen after the process was stopped
 // (which restores the terminal for the shell) and then continued.

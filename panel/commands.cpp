@@ -1,4 +1,4 @@
-// The hit table, row by row, and the commands it leads to.
+// The hit table, read from the panel's layout, and the commands it leads to.
 #include "panel/commands.h"
 
 #include <algorithm>
@@ -9,23 +9,20 @@ namespace glimmet {
 
 namespace {
 
-void RuleRowClick(Console& console, int row, int column, std::string& rule, Random& random) {
-  if (column >= 28 && column <= 36) {
-    ToggleCount(rule, column - 28);
-  } else if (column == 38) {
-    rule = RandomRule(random);
-  } else {
-    return;
-  }
+// The reseed track's ten cells give densities 1, 11, ..., 91, the sparsest
+// next to "E".
+int DensityAt(int column) {
+  return 10 * (column - PanelControl(Control::kDensityTrack).first_) + 1;
+}
+
+void ToggleAt(Console& console, int row, int column, std::string& rule) {
+  ToggleCount(rule, column - PanelControl(Control::kSurviveCounts).first_);
   DrawRuleRow(console, row, rule);
 }
 
-// Row 14: "PAUSE-STEP | QUIT". True for QUIT.
-bool ControlClick(ProgramState& state, int column) {
-  if (column >= 27 && column <= 31) state.pause_ = state.pause_ == 0 ? 1 : 0;
-  else if (column >= 33 && column <= 36) state.step_ = 1;
-  else if (column >= 40 && column <= 43) return true;
-  return false;
+void DrawRandom(Console& console, int row, std::string& rule, Random& random) {
+  rule = RandomRule(random);
+  DrawRuleRow(console, row, rule);
 }
 
 }  // namespace
@@ -48,29 +45,26 @@ std::string RandomRule(Random& random) {
 bool HandlePanelClick(ProgramState& state, Console& console) {
   const int row = MouseRow(console);
   const int column = MouseColumn(console);
-  switch (row) {
-    case kSurviveRow:
-      RuleRowClick(console, row, column, state.survive_, state.random_);
-      return false;
-    case kBirthRow:
-      RuleRowClick(console, row, column, state.birth_, state.random_);
-      return false;
-    case 8:
-      if (column >= 30 && column <= 39) {
-        state.growth_rate_ = column - 30;
-        DrawGrowthSlider(console, state.growth_rate_);
-      }
-      return false;
-    case 10:
-      if (column >= 30 && column <= 39)
-        ReseedField(state.field_, state.random_, 10 * (column - 30) + 1, state.current_page_,
-                    state.generation_count_, state.colour_scheme_);
-      return false;
-    case 14:
-      return ControlClick(state, column);
-    default:
-      return false;
+  switch (ControlAt(row, column)) {
+    case Control::kSurviveCounts: ToggleAt(console, row, column, state.survive_); break;
+    case Control::kBirthCounts: ToggleAt(console, row, column, state.birth_); break;
+    case Control::kSurviveRandom: DrawRandom(console, row, state.survive_, state.random_); break;
+    case Control::kBirthRandom: DrawRandom(console, row, state.birth_, state.random_); break;
+    case Control::kGrowthTrack:
+      state.growth_rate_ = column - PanelControl(Control::kGrowthTrack).first_;
+      DrawGrowthSlider(console, state.growth_rate_);
+      break;
+    case Control::kDensityTrack:
+      ReseedField(state.field_, state.random_, DensityAt(column), state.current_page_,
+                  state.generation_count_, state.colour_scheme_);
+      break;
+    case Control::kPause: state.pause_ = state.pause_ == 0 ? 1 : 0; break;
+    case Control::kStep: state.step_ = 1; break;
+    case Control::kQuit: return true;
+    case Control::kNone:
+    case Control::kCounter: break;
   }
+  return false;
 }
 
 }  // namespace glimmet

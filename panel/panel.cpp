@@ -1,4 +1,4 @@
-// The panel's texts, columns and colours.
+// The panel's texts and widgets, drawn from its layout.
 #include "panel/panel.h"
 
 namespace glimmet {
@@ -7,45 +7,30 @@ namespace {
 
 constexpr int kWhite = 15, kGrey = 7, kLightRed = 12, kBlack = 0;
 
-// Row 2: the project's authors and home page, 34 characters.
-constexpr char kByline[] = "GLIMMET2 authors, glimmet2.example";
-static_assert(sizeof kByline - 1 == 34);
-
-constexpr const char* kRows4To14[] = {
-    "                           012345678",
-    " Survive with # neighbors: ||||||||| ?",
-    "    Born with # neighbors: ||||||||| ?",
-    "",
-    "              Growth rate: 0 ---------- 100",
-    "",
-    "         New random array: E ---------- F",
-    "",
-    "               Generation: 00000000",
-    "",
-    "                          PAUSE-STEP | QUIT",
-};
+constexpr PanelItem kSurviveCounts = PanelControl(Control::kSurviveCounts);
+constexpr PanelItem kGrowthTrack = PanelControl(Control::kGrowthTrack);
+constexpr PanelItem kCounter = PanelControl(Control::kCounter);
+static_assert(PanelControl(Control::kBirthCounts).first_ == kSurviveCounts.first_,
+              "both rules show their counts in the same columns");
+static_assert(kSurviveCounts.last_ - kSurviveCounts.first_ == 8, "a cell for each count 0 to 8");
+static_assert(kCounter.text_.size() == 8, "an eight-digit counter");
 
 }  // namespace
 
 void DrawPanel(Console& console) {
+  SetColours(console, kGrey, kBlack, 0);  // the blanks between the texts
   SetScreenSize(console, kPanelColumns, kPanelRows);
-  SetCursor(console, 0);
-  SetColours(console, kWhite, kBlack, 0);
-  PrintText(console, "GLIMMET2 - Cellular Automata Toy");
-  PrintNewline(console);
-  PrintText(console, kByline);
-  PrintNewline(console);
-  SetColours(console, kGrey, kBlack, 0);
-  PrintNewline(console);
-  for (const char* text : kRows4To14) {
-    if (text != kRows4To14[0]) PrintNewline(console);
-    PrintText(console, text);
+  SetCursor(console, kCursorHidden);
+  for (const PanelItem& item : kPanelItems) {
+    SetColours(console, item.ink_ == Ink::kTitle ? kWhite : kGrey, kBlack, 0);
+    MoveCursor(console, item.row_, item.first_);
+    PrintText(console, item.text_);
   }
   FlushConsole(console);
 }
 
 void DrawRuleRow(Console& console, int row, const std::string& rule) {
-  MoveCursor(console, row, 28);
+  MoveCursor(console, row, kSurviveCounts.first_);
   for (char digit = '0'; digit <= '8'; ++digit) {
     const bool in_rule = rule.find(digit) != std::string::npos;
     SetColours(console, in_rule ? kLightRed : kGrey, kBlack, 0);
@@ -54,18 +39,19 @@ void DrawRuleRow(Console& console, int row, const std::string& rule) {
 }
 
 void DrawGrowthSlider(Console& console, int growth_rate) {
-  MoveCursor(console, 8, 30);
+  MoveCursor(console, kGrowthTrack.row_, kGrowthTrack.first_);
   SetColours(console, kGrey, kBlack, 0);
-  PrintText(console, "----------");
+  PrintText(console, kGrowthTrack.text_);
   SetColours(console, kLightRed, kBlack, 0);
-  const int marker = growth_rate < 1 ? 30 : growth_rate > 9 ? 39 : 30 + growth_rate;
-  MoveCursor(console, 8, marker);
+  const int top = kGrowthTrack.last_ - kGrowthTrack.first_;
+  const int marker = growth_rate < 1 ? 0 : growth_rate > top ? top : growth_rate;
+  MoveCursor(console, kGrowthTrack.row_, kGrowthTrack.first_ + marker);
   PrintText(console, "X");
 }
 
 void DrawGenerationCounter(Console& console, int count) {
   SetColours(console, kGrey, kBlack, 0);
-  MoveCursor(console, 12, 28);
+  MoveCursor(console, kCounter.row_, kCounter.first_);
   char digits[9];
   int rest = count < 0 ? 0 : count;
   for (int i = 7; i >= 0; --i, rest /= 10) digits[i] = static_cast<char>('0' + rest % 10);

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "console/console.h"
+#include "panel/layout.h"
 
 namespace glimmet {
 
 constexpr int kPanelColumns = 44;
 constexpr int kPanelRows = 14;
-constexpr int kSurviveRow = 5;
-constexpr int kBirthRow = 6;
+constexpr int kSurviveRow = PanelControl(Control::kSurviveCounts).row_;
+constexpr int kBirthRow = PanelControl(Control::kBirthCounts).row_;
 
 // Sizes the console to the panel, hides the cursor and writes the fixed
 // rows, leaving the cursor after the last character of row 14 (a line end
@@ -22,15 +23,16 @@ constexpr int kBirthRow = 6;
 void DrawPanel(Console& console);
 
 // "X" in light red for each count 0 to 8 whose digit is in the rule, "|"
-// in grey for the others, in columns 28 to 36 of the row.
+// in grey for the others, in the count columns (28 to 36) of the row.
 void DrawRuleRow(Console& console, int row, const std::string& rule);
 
-// The growth track of row 8 with its marker at column 30 + rate, held on the
-// track for rates outside 0 to 9.
+// The growth track (row 8, columns 30 to 39) with its marker at the rate's
+// cell, held on the track for rates outside 0 to 9.
 void DrawGrowthSlider(Console& console, int growth_rate);
 
-// The count in eight digits at row 12, column 28. Beyond eight digits the
-// last eight are shown, as on an odometer; a negative count shows as 0.
+// The count in the counter's eight digits (row 12, from column 28). Beyond
+// eight digits the last eight are shown, as on an odometer; a negative count
+// shows as 0.
 void DrawGenerationCounter(Console& console, int count);
 
 }  // namespace glimmet

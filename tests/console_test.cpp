@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "app/signals.h"
 #include "console/console.h"
 #include "panel/panel.h"
 #include "tests/vt.h"
@@ -92,7 +93,7 @@ TEST(ConsoleTest, RawModeOnTheAlternateScreenAndBackAgain) {
   const termios before = pty.Modes();
   Console console;
   std::string error;
-  ASSERT_TRUE(OpenConsoleOn(console, pty.slave_, pty.slave_, error)) << error;
+  ASSERT_TRUE(OpenConsoleOn(console, pty.slave_, pty.slave_, kProgramSignals, error)) << error;
   const termios raw = pty.Modes();
   EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
   EXPECT_FALSE(raw.c_iflag & (IXON | ICRNL));
@@ -101,7 +102,7 @@ TEST(ConsoleTest, RawModeOnTheAlternateScreenAndBackAgain) {
   vt.Feed(pty.Drain());
   EXPECT_TRUE(vt.alternate_);
   EnableMouse(console, true);
-  SetCursor(console, 0);
+  SetCursor(console, kCursorHidden);
   FlushConsole(console);
   vt.Feed(pty.Drain());
   EXPECT_TRUE(vt.mouse_ && vt.sgr_mouse_);
@@ -122,7 +123,7 @@ class OpenConsoleTest : public ::testing::Test {
     pty_ = std::make_unique<Pty>(columns, rows);
     vt_ = std::make_unique<Vt>(columns, rows);
     std::string error;
-    ASSERT_TRUE(OpenConsoleOn(console_, dup(pty_->slave_), pty_->slave_, error)) << error;
+    ASSERT_TRUE(OpenConsoleOn(console_, dup(pty_->slave_), pty_->slave_, kProgramSignals, error)) << error;
   }
   void TearDown() override { CloseConsole(console_); }
   void Show() {
@@ -144,7 +145,7 @@ TEST_F(OpenConsoleTest, ScreenServicesAsTheTerminalShowsThem) {
   EXPECT_EQ(vt_->At(14, 44).bg_, 40);
   EXPECT_EQ(vt_->At(14, 44).fg_, 37);
   EXPECT_EQ(vt_->At(15, 1).bg_, -1);  // beyond the buffer: untouched
-  SetCursor(console_, 0);
+  SetCursor(console_, kCursorHidden);
   SetColours(console_, 15, 0, 0);
   PrintText(console_, "GLIMMET2");
   PrintNewline(console_);
@@ -171,9 +172,9 @@ TEST_F(OpenConsoleTest, ScreenServicesAsTheTerminalShowsThem) {
   EXPECT_EQ(console_.screen_.cursor_size_, 99);
   SetCursor(console_, 5);
   EXPECT_EQ(console_.screen_.cursor_size_, 10);
-  SetCursor(console_, 0);
+  SetCursor(console_, kCursorHidden);
   EXPECT_EQ(console_.screen_.cursor_size_, 10);
-  SetCursor(console_, -1);
+  SetCursor(console_, kCursorShown);
   Show();
   EXPECT_TRUE(vt_->cursor_visible_);
   EXPECT_EQ(vt_->unknown_, 0);
@@ -183,7 +184,7 @@ TEST_F(OpenConsoleTest, ReaderOnTheTerminalsBytes) {
   Open(80, 24);
   SetScreenSize(console_, 44, 14);
   EnableMouse(console_, true);
-  SelectMouseEvents(console_, 6, 1);
+  SelectMouseEvents(console_, kPressEvent | kDoubleClickEvent, kLeftButton);
   EXPECT_EQ(ReadInput(console_), "");
   pty_->Type("\x1b[<0;44;14M\x1b[<0;44;14m");
   EXPECT_EQ(Read(console_), "\xff\xff\x04\x01");
@@ -250,7 +251,7 @@ TEST_F(OpenConsoleTest, WaitingSleepsUntilInputOrAResize) {
   Open(80, 24);
   DrawPanel(console_);
   EnableMouse(console_, true);
-  SelectMouseEvents(console_, 6, 1);
+  SelectMouseEvents(console_, kPressEvent | kDoubleClickEvent, kLeftButton);
   auto wakes_for = [this](auto cause) {
     auto waiter = std::async(std::launch::async, [this] { WaitForInput(console_); });
     EXPECT_EQ(waiter.wait_for(50ms), std::future_status::timeout) << "woke for nothing";
@@ -279,7 +280,7 @@ TEST_F(OpenConsoleTest, ATerminalTooSmallShowsTheSizeAndIgnoresClicks) {
   EXPECT_EQ(console_.pending_error_, kErrorScreenSize);
   PrintText(console_, "GLIMMET2 - Cellular Automata Toy");
   EnableMouse(console_, true);
-  SelectMouseEvents(console_, 6, 1);
+  SelectMouseEvents(console_, kPressEvent | kDoubleClickEvent, kLeftButton);
   Show();
   EXPECT_NE(vt_->Text(6).find("GLIMMET2 needs at least 44 x 14"), std::string::npos);
   EXPECT_EQ(vt_->size_requests_, "") << "the user's terminal must keep its size";
@@ -317,9 +318,9 @@ pid_t StartChild(Pty& pty, int ready, int go, void (*ending)(Console&)) {
   setrlimit(RLIMIT_CORE, &no_core);
   Console console;
   std::string error;
-  if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, error)) _exit(100);
+  if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, kProgramSignals, error)) _exit(100);
   SetScreenSize(console, 44, 14);
-  SetCursor(console, 0);
+  SetCursor(console, kCursorHidden);
   SetColours(console, 12, 0, 0);
   PrintText(console, "X");
   EnableMouse(console, true);
@@ -362,7 +363,7 @@ TEST(ConsoleExitTest, AnIgnoredHangUpStaysIgnored) {
     signal(SIGHUP, SIG_IGN);
     Console console;
     std::string error;
-    if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, error)) _exit(100);
+    if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, kProgramSignals, error)) _exit(100);
     struct sigaction now {};
     sigaction(SIGHUP, nullptr, &now);
     CloseConsole(console);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/signals.h"
 #include "app/driver.h"
 #include "panel/panel.h"
 #include "tests/x11_probe.h"
@@ -224,7 +225,7 @@ TEST(DriverOnATerminalTest, APassWritesAtMostOnce) {
   };
   Console console;
   std::string error;
-  ASSERT_TRUE(OpenConsoleOn(console, dup(slave), slave, error)) << error;
+  ASSERT_TRUE(OpenConsoleOn(console, dup(slave), slave, kProgramSignals, error)) << error;
   ProgramState state;
   ASSERT_TRUE(StartProgram(state, console, error)) << error;
   const ColourTable colours = BuildColourTable();

@@ -26,8 +26,9 @@ class ViewTest : public ::testing::Test {
   void TearDown() override { StopViewWindows(); }
 
   Handle Open(const std::string& caption = "Glimmet") {
-    const Handle handle = OpenViewWindow(caption, 300, 300, 100, 100, 0);
-    EXPECT_NE(handle, 0u) << ViewWindowError();
+    std::string error;
+    const Handle handle = OpenViewWindow(caption, 300, 300, 100, 100, 0, {}, error);
+    EXPECT_NE(handle, 0u) << error;
     return handle;
   }
   Window Native(const std::string& caption = "Glimmet") {
@@ -178,8 +179,9 @@ TEST_F(ViewTest, RedrawOnAnotherThreadAfterCloseReturns) {
 }
 
 TEST_F(ViewTest, EmptyCaptionHasNoCaptionBar) {
-  const Handle handle = OpenViewWindow("", 10, 10, 50, 40, 0);
-  ASSERT_NE(handle, 0u) << ViewWindowError();
+  std::string error;
+  const Handle handle = OpenViewWindow("", 10, 10, 50, 40, 0, {}, error);
+  ASSERT_NE(handle, 0u) << error;
   AttachViewWindow(handle, true);
   EXPECT_EQ(QueryViewSize().width_, 50.0);
   EXPECT_EQ(QueryViewSize().height_, 40.0);
@@ -217,15 +219,16 @@ TEST_F(ViewTest, AttachingToNothingLeavesNoTarget) {
 
 TEST_F(ViewTest, OneWindowAtATime) {
   Open();
-  EXPECT_EQ(OpenViewWindow("Second", 0, 0, 10, 10, 0), 0u);
-  EXPECT_NE(ViewWindowError(), "");
+  std::string error;
+  EXPECT_EQ(OpenViewWindow("Second", 0, 0, 10, 10, 0, {}, error), 0u);
+  EXPECT_NE(error, "");
 }
 
 TEST_F(ViewTest, WithoutADisplayOpeningFailsWithAReason) {
   const std::string display = std::getenv("DISPLAY");
   unsetenv("DISPLAY");
-  const Handle handle = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0);
-  const std::string reason = ViewWindowError();
+  std::string reason;
+  const Handle handle = OpenViewWindow("Glimmet", 300, 300, 100, 100, 0, {}, reason);
   setenv("DISPLAY", display.c_str(), 1);
   EXPECT_EQ(handle, 0u);
   EXPECT_NE(reason, "");

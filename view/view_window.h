@@ -20,8 +20,9 @@ constexpr Colour kButtonFace = 0xF0F0F0;
 constexpr Colour kWindowText = 0x000000;
 
 // Called on the window thread when the connection to the X server is lost
-// (the server went away); the process then ends with status 1. It must only
-// do what is safe while the program thread carries on.
+// (the server went away). It must only do what is safe while the program
+// thread carries on, and should end the process: if it returns, Xlib ends
+// it with status 1.
 using DisplayLostHandler = void (*)();
 
 struct ViewOptions {
@@ -29,8 +30,9 @@ struct ViewOptions {
   // The window's icon, icon_size_ by icon_size_, row by row; none if empty.
   std::vector<Colour> icon_;
   int icon_size_ = 0;
-  // The X class (both its parts), which desktops match to their entries.
-  std::string class_ = "glimmet2";
+  // The asynchronous signals that the program thread alone takes: the
+  // window thread blocks them.
+  std::vector<int> program_signals_;
 };
 
 struct ViewSize {
@@ -40,15 +42,12 @@ struct ViewSize {
 
 // Starts a window thread that opens a window whose client area is width by
 // height pixels with its outer top-left corner at (x, y), and returns its
-// handle once it is shown, or 0 when no window could be opened (see
-// ViewWindowError). An empty caption gives a window without a caption bar;
+// handle once it is shown, or 0, with the reason in `error`, when no window
+// could be opened. An empty caption gives a window without a caption bar;
 // style 0 is the default style, any other value is used as SDL window flags.
 Handle OpenViewWindow(const std::string& caption, int x, int y, int width,
-                      int height, std::uint32_t style,
-                      const ViewOptions& options = {});
-
-// Why this thread's last OpenViewWindow returned 0.
-std::string ViewWindowError();
+                      int height, std::uint32_t style, const ViewOptions& options,
+                      std::string& error);
 
 // Makes the window's drawing surface this thread's current target; with
 // redraw-on-request off, every plot is shown at once.

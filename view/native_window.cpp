@@ -1,0 +1,342 @@
+// The window thread: it sleeps in poll() on the X connection and on the
+// channel's eventfd, so it wakes for nothing else, and asks SDL for events
+// only when the X server has sent some.
+//
+// An exposure is repainted from the window's own framebuffer, which holds
+// the picture as last shown; the picture itself is only read while a redraw
+// request holds the program thread, so the two threads never touch the same
+// pixels at once.
+#include "view/native_window.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "view/window_channel.h"
+#include "view/x11_desktop.h"
+
+namespace glimmet {
+
+namespace {
+
+struct OpenResult {
+  Handle handle_ = 0;
+  std::string error_;
+};
+
+struct WindowThread {
+  std::thread thread_;
+  std::shared_ptr<WindowChannel> channel_;
+};
+
+// The running window threads. Never destroyed, so that a thread still
+// joinable when the process exits does not end it with std::terminate.
+std::vector<WindowThread>& Threads() {
+  static auto* threads = new std::vector<WindowThread>;
+  return *threads;
+}
+std::mutex& ThreadsMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+// The window as its thread sees it.
+class NativeWindow {
+ public:
+  NativeWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
+      : block_(block), channel_(std::move(channel)) {}
+
+  bool Open(std::string& error);
+  void Run();
+  void Close();
+  Handle ViewHandle() const { return view_handle_; }
+
+ private:
+  bool Fail(std::string& error, const char* what) {
+    error = what;
+    if (const char* why = SDL_GetError(); why != nullptr && *why != '\0')
+      error += std::string(": ") + why;
+    return false;
+  }
+  bool StartVideo(std::string& error);
+  bool AddRecords(std::string& error);
+  void Place();
+  void KeepInView();
+  void SetIcon();
+  bool Wait();
+  void HandleEvents();
+  void ServeRedraw();
+
+  OpeningBlock block_;
+  std::shared_ptr<WindowChannel> channel_;
+  SDL_Window* window_ = nullptr;
+  Uint32 window_id_ = 0;
+  Handle view_handle_ = 0;
+  std::shared_ptr<Picture> picture_;
+  Display* display_ = nullptr;  // SDL's X connection; null on other systems
+};
+
+bool NativeWindow::StartVideo(std::string& error) {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Straight to X11 shared memory, not through OpenGL: about twice as fast.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Without a runtime directory no Wayland compositor can be reached, and
+  // trying only makes libwayland print a complaint of its own.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr && !(wayland && wayland[0] == '/'))
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  if (block_.options_.display_lost_ != nullptr) HookDisplayLoss(block_.options_.display_lost_);
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error, "SDL cannot start its video");
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const std::string name = driver ? driver : "";
+  if ((name == "offscreen" || name == "dummy") && !(asked && name == asked)) {
+    error = "no display (SDL could only find its '" + name + "' video driver)";
+    return false;
+  }
+  return true;
+}
+
+bool NativeWindow::Open(std::string& error) {
+  if (channel_->wake_fd_ < 0) {
+    error = std::string("cannot make the window thread's wake-up: ") + strerror(errno);
+    return false;
+  }
+  if (!StartVideo(error)) return false;
+  Uint32 flags = block_.style_;
+  if (flags == 0) flags = block_.caption_.empty() ? SDL_WINDOW_BORDERLESS : 0;
+  window_ = SDL_CreateWindow(block_.caption_.c_str(), block_.x_, block_.y_,
+                             block_.width_, block_.height_, flags | SDL_WINDOW_HIDDEN);
+  if (window_ == nullptr) return Fail(error, "SDL cannot create the window");
+  window_id_ = SDL_GetWindowID(window_);
+  if (!AddRecords(error)) return false;
+  KeepInView();
+  SetIcon();
+  SDL_ShowWindow(window_);
+  Place();
+  // Showing may have given the window a new framebuffer.
+  SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
+  if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
+  return true;
+}
+
+// The window's record and its surface's, with the picture the program
+// thread plots into, as large as the window's framebuffer.
+bool NativeWindow::AddRecords(std::string& error) {
+  auto view = std::make_shared<Record>();
+  view->kind_ = RecordKind::kView;
+  view->handle_ = view_handle_ = NewHandle();
+  view->style_ = block_.style_;
+  view->width_ = block_.width_;
+  view->height_ = block_.height_;
+  if (!AddRecord(view)) {
+    error = "the window's handle is already registered";
+    return false;
+  }
+  SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
+  if (framebuffer == nullptr) return Fail(error, "SDL gives the window no framebuffer");
+  picture_.reset(Picture::Create(framebuffer->w, framebuffer->h, kButtonFace));
+  if (!picture_) return Fail(error, "SDL cannot make the picture");
+
+  auto surface = std::make_shared<Record>();
+  surface->kind_ = RecordKind::kSurface;
+  surface->handle_ = NewHandle();
+  surface->owner_ = view_handle_;
+  surface->width_ = picture_->Width();
+  surface->height_ = picture_->Height();
+  surface->picture_ = picture_;
+  surface->channel_ = channel_;
+  if (!AddRecord(surface)) {
+    error = "the surface's handle is already registered";
+    return false;
+  }
+  return true;
+}
+
+// SDL places the client area; move it so the frame's corner is at (x, y).
+void NativeWindow::Place() {
+  int top = 0, left = 0;
+  if (SDL_GetWindowBordersSize(window_, &top, &left, nullptr, nullptr) == 0 &&
+      (top != 0 || left != 0))
+    SDL_SetWindowPosition(window_, block_.x_ + left, block_.y_ + top);
+}
+
+// A click on the panel raises the terminal, which could then cover the
+// window and hide the field the panel works on. Where the terminal's window
+// is known the field stays above it alone; elsewhere above all windows.
+void NativeWindow::KeepInView() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+    display_ = info.info.x11.display;
+    if (KeepAboveTerminal(display_, info.info.x11.window)) return;
+  }
+  SDL_SetWindowAlwaysOnTop(window_, SDL_TRUE);
+}
+
+void NativeWindow::SetIcon() {
+  const ViewOptions& o = block_.options_;
+  if (o.icon_size_ <= 0 || o.icon_.size() != static_cast<std::size_t>(o.icon_size_) * o.icon_size_)
+    return;
+  // Colour keeps red in its low byte: XBGR8888 in SDL's terms.
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<Colour*>(o.icon_.data()), o.icon_size_, o.icon_size_, 32, o.icon_size_ * 4,
+      SDL_PIXELFORMAT_XBGR8888);
+  if (icon == nullptr) return;  // the window manager's own icon serves
+  SDL_SetWindowIcon(window_, icon);
+  SDL_FreeSurface(icon);
+}
+
+void NativeWindow::Run() {
+  for (;;) {
+    const bool x_events = Wait();
+    if (channel_->stop_.load()) return;
+    if (x_events) HandleEvents();
+    ServeRedraw();
+  }
+}
+
+// Returns when there is something to do: a redraw request, the stop, or
+// X events, which it reports. Sleeps without a timeout when there is none.
+bool NativeWindow::Wait() {
+  WindowChannel& ch = *channel_;
+  const bool on_x = window_ != nullptr && display_ != nullptr;
+  // Events that Xlib read with an earlier reply leave the connection quiet;
+  // SDL flushes what it sends, and a redraw ends with a sync.
+  if (on_x && XEventsQueued(display_, QueuedAlready) > 0) return true;
+  ch.sleeping_.store(true);
+  // Elsewhere than X the thread cannot sleep on SDL's events, so it looks
+  // at them every 10 ms while the window is open.
+  const int timeout = ch.HasWork() ? 0 : (on_x || window_ == nullptr) ? -1 : 10;
+  pollfd fds[2] = {{ch.wake_fd_, POLLIN, 0}, {on_x ? ConnectionNumber(display_) : -1, POLLIN, 0}};
+  const int ready = poll(fds, 2, timeout);
+  ch.sleeping_.store(false);
+  if (ready > 0 && (fds[0].revents & POLLIN)) ch.TakeWake();
+  if (window_ == nullptr) return false;
+  return on_x ? ready > 0 && fds[1].revents != 0 : true;
+}
+
+void NativeWindow::HandleEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type != SDL_WINDOWEVENT || window_ == nullptr ||
+        event.window.windowID != window_id_)
+      continue;
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) Close();
+    else if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+      SDL_UpdateWindowSurface(window_);
+  }
+}
+
+void NativeWindow::ServeRedraw() {
+  const std::uint64_t target = channel_->requested_.load();
+  if (target <= channel_->shown_.load() || window_ == nullptr) return;
+  SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
+  if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
+  channel_->Show(target);
+}
+
+// Removes the records first, so that no plot or redraw starts on a window
+// that is about to go, then destroys it and lets any waiting redraw return.
+void NativeWindow::Close() {
+  if (view_handle_ != 0) RemoveRecordsOf(view_handle_);
+  view_handle_ = 0;
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  picture_.reset();
+  channel_->Finish();
+}
+
+void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
+                      std::promise<OpenResult> report) {
+  {
+    NativeWindow window(block, channel);
+    OpenResult result;
+    if (window.Open(result.error_)) {
+      result.handle_ = window.ViewHandle();
+      report.set_value(result);
+      window.Run();
+    } else {
+      report.set_value(result);
+    }
+    window.Close();
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  SDL_Quit();
+  channel->ended_.store(true);
+  channel->Finish();
+}
+
+// Joins the threads that have ended; true when none is left running.
+bool ReapEndedThreads() {
+  auto& threads = Threads();
+  for (auto it = threads.begin(); it != threads.end();) {
+    if (it->channel_->ended_.load()) {
+      it->thread_.join();
+      it = threads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return threads.empty();
+}
+
+}  // namespace
+
+Handle StartWindowThread(const OpeningBlock& block, std::string& error) {
+  std::lock_guard threads_lock(ThreadsMutex());
+  // SDL's video belongs to one thread at a time.
+  if (!ReapEndedThreads()) {
+    error = "a view window is already open";
+    return 0;
+  }
+  auto channel = std::make_shared<WindowChannel>();
+  std::promise<OpenResult> report;
+  std::future<OpenResult> result = report.get_future();
+
+  // A new thread inherits the mask of the thread that starts it.
+  sigset_t blocked, former;
+  sigemptyset(&blocked);
+  for (int s : block.options_.program_signals_) sigaddset(&blocked, s);
+  if (const int e = pthread_sigmask(SIG_BLOCK, &blocked, &former); e != 0) {
+    error = std::string("cannot block signals for the window thread: ") + strerror(e);
+    return 0;
+  }
+  try {
+    Threads().push_back(WindowThread{
+        std::thread(WindowThreadMain, block, channel, std::move(report)), channel});
+  } catch (const std::system_error& e) {
+    pthread_sigmask(SIG_SETMASK, &former, nullptr);
+    error = std::string("cannot start the window thread: ") + e.what();
+    return 0;
+  }
+  pthread_sigmask(SIG_SETMASK, &former, nullptr);
+  OpenResult opened = result.get();
+  error = opened.error_;
+  return opened.handle_;
+}
+
+void StopWindowThreads() {
+  std::lock_guard threads_lock(ThreadsMutex());
+  for (WindowThread& t : Threads()) {
+    t.channel_->stop_.store(true);
+    t.channel_->Wake();
+  }
+  for (WindowThread& t : Threads()) t.thread_.join();
+  Threads().clear();
+}
+
+}  // namespace glimmet

@@ -1,0 +1,65 @@
+// The hand-off's two wake-ups: an eventfd for the window thread, which
+// sleeps in poll() beside the X connection, and a futex for the waiter,
+// without the spin that std::atomic::wait makes first.
+#include "view/window_channel.h"
+
+#include <linux/futex.h>
+#include <sys/eventfd.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace glimmet {
+
+namespace {
+
+std::uint32_t* FutexWord(std::atomic<std::uint32_t>& word) {
+  static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+  return reinterpret_cast<std::uint32_t*>(&word);
+}
+
+}  // namespace
+
+WindowChannel::WindowChannel() : wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+WindowChannel::~WindowChannel() {
+  if (wake_fd_ >= 0) close(wake_fd_);
+}
+
+void WindowChannel::Wake() {
+  if (!sleeping_.load()) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = write(wake_fd_, &one, sizeof one);  // a full count wakes too
+}
+
+void WindowChannel::TakeWake() {
+  std::uint64_t count;
+  [[maybe_unused]] ssize_t n = read(wake_fd_, &count, sizeof count);
+}
+
+void WindowChannel::Redraw() {
+  const std::uint64_t ticket = requested_.fetch_add(1) + 1;
+  Wake();
+  AwaitShown(ticket);
+}
+
+void WindowChannel::AwaitShown(std::uint64_t ticket) {
+  for (;;) {
+    const std::uint32_t seq = shown_seq_.load();
+    if (shown_.load() >= ticket) return;
+    waiters_.fetch_add(1);
+    if (shown_seq_.load() == seq)  // else something was shown meanwhile
+      syscall(SYS_futex, FutexWord(shown_seq_), FUTEX_WAIT_PRIVATE, seq, nullptr, nullptr, 0);
+    waiters_.fetch_sub(1);
+  }
+}
+
+void WindowChannel::Show(std::uint64_t shown) {
+  shown_.store(shown);
+  shown_seq_.fetch_add(1);
+  if (waiters_.load() > 0)
+    syscall(SYS_futex, FutexWord(shown_seq_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+}
+
+}  // namespace glimmet
