@@ -63,11 +63,5 @@ TEST(ColourTest, OutsideTheRanges) {
   EXPECT_EQ(ComposeColour(-5, 300, 256), Rgb(0, 255, 255));
 }
 
-TEST(ColourTest, TableAgreesWithTheSchemes) {
-  const ColourTable table = BuildColourTable();
-  for (int scheme = 0; scheme < 3; ++scheme)
-    for (int v = 0; v < 256; ++v) ASSERT_EQ(table[scheme][v], CellColour(v, scheme));
-}
-
 }  // namespace
 }  // namespace glimmet

@@ -31,11 +31,12 @@ class DriverTest : public ::testing::Test {
   }
   void TearDown() override { StopViewWindows(); }
 
-  void Press(int row, int column, std::uint32_t flags = kButtonChanged) {
+  // A press and release on the control's cell `offset` from its first.
+  void Press(Control control, int offset = 0, std::uint32_t flags = kButtonChanged) {
     InputRecord r;
     r.kind_ = InputRecord::Kind::kMouse;
-    r.row_ = row;
-    r.column_ = column;
+    r.row_ = PanelControl(control).row_;
+    r.column_ = PanelControl(control).first_ + offset;
     r.buttons_ = kLeftButton;
     r.flags_ = flags;
     console_.input_.queue_.push_back(r);
@@ -45,8 +46,10 @@ class DriverTest : public ::testing::Test {
   }
   PassResult Pass() { return RunPass(state_, console_, colours_); }
   std::string Counter() const {
+    const PanelItem& counter = PanelControl(Control::kCounter);
     std::string text;
-    for (int c = 28; c <= 35; ++c) text += static_cast<char>(console_.screen_.At(12, c).ch_);
+    for (int c = counter.first_; c <= counter.last_; ++c)
+      text += static_cast<char>(console_.screen_.At(counter.row_, c).ch_);
     return text;
   }
   std::vector<Colour> Shown() { return probe_.Pixels(probe_.Find("Glimmet")); }
@@ -99,7 +102,7 @@ TEST_F(DriverTest, KeysAndEmptyPollsChangeNothing) {
 
 TEST_F(DriverTest, PauseStopsAtOnceAndStepRunsOneGeneration) {
   Pass();
-  Press(14, 27);
+  Press(Control::kPause);
   const CellField before = state_.field_;
   const int page = state_.current_page_;
   EXPECT_EQ(Pass(), PassResult::kGoOn);
@@ -109,29 +112,29 @@ TEST_F(DriverTest, PauseStopsAtOnceAndStepRunsOneGeneration) {
   EXPECT_EQ(state_.field_.cells_, before.cells_);
   EXPECT_EQ(state_.current_page_, page);
   EXPECT_EQ(Shown(), Expected(3 - page));  // still the picture of pass 1
-  Press(14, 33);
+  Press(Control::kStep);
   Pass();
   EXPECT_EQ(state_.generation_count_, 2);
   EXPECT_EQ(Counter(), "00000002");
   for (int i = 0; i < 5; ++i) Pass();
   EXPECT_EQ(state_.generation_count_, 2);
   // A double click on STEP is a press and a double-click event: two steps.
-  Press(14, 35);
-  Press(14, 35, kDoubleClick);
+  Press(Control::kStep, 2);
+  Press(Control::kStep, 2, kDoubleClick);
   for (int i = 0; i < 6; ++i) Pass();
   EXPECT_EQ(state_.generation_count_, 4);
   // STEP while running does nothing more than the pass would.
-  Press(14, 27);
+  Press(Control::kPause);
   Pass();
   EXPECT_EQ(state_.generation_count_, 5);
-  Press(14, 33);
+  Press(Control::kStep);
   Pass();
   EXPECT_EQ(state_.generation_count_, 6);
 }
 
 TEST_F(DriverTest, QuitLeavesBeforeTheGeneration) {
   Pass();
-  Press(14, 43);
+  Press(Control::kQuit, 3);
   const CellField before = state_.field_;
   EXPECT_EQ(Pass(), PassResult::kQuit);
   EXPECT_EQ(state_.generation_count_, 1);
@@ -139,16 +142,16 @@ TEST_F(DriverTest, QuitLeavesBeforeTheGeneration) {
 }
 
 TEST_F(DriverTest, QuitWhilePaused) {
-  Press(14, 27);
+  Press(Control::kPause);
   Pass();
-  Press(14, 40);
+  Press(Control::kQuit);
   EXPECT_EQ(Pass(), PassResult::kQuit);
   EXPECT_EQ(state_.generation_count_, 0);
 }
 
 TEST_F(DriverTest, ReseedShowsCountOneAndTheNewField) {
   for (int i = 0; i < 3; ++i) Pass();
-  Press(10, 35);
+  Press(Control::kDensityTrack, 5);
   const Random random_before = state_.random_;
   ProgramState replay;
   replay.field_ = state_.field_;
@@ -167,16 +170,16 @@ TEST_F(DriverTest, ReseedShowsCountOneAndTheNewField) {
 
 TEST_F(DriverTest, ReseedWhilePausedWaitsForTheNextGeneration) {
   for (int i = 0; i < 3; ++i) Pass();
-  Press(14, 30);
+  Press(Control::kPause, 3);
   Pass();
   const std::vector<Colour> old_picture = Shown();
-  Press(10, 39);
+  Press(Control::kDensityTrack, 9);
   Pass();
   EXPECT_EQ(state_.generation_count_, 0);
   EXPECT_EQ(Counter(), "00000003");
   EXPECT_EQ(Shown(), old_picture);
   const std::vector<Colour> reseeded = Expected(1);
-  Press(14, 34);
+  Press(Control::kStep, 1);
   Pass();
   EXPECT_EQ(Counter(), "00000001");
   EXPECT_EQ(Shown(), reseeded);
@@ -195,7 +198,7 @@ TEST_F(DriverTest, TheWindowGoneEndsTheLoop) {
 }
 
 TEST_F(DriverTest, TheWindowClosedWhilePausedEndsOnlyWithAGeneration) {
-  Press(14, 27);
+  Press(Control::kPause);
   Pass();
   probe_.RequestClose(probe_.Find("Glimmet"));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -203,7 +206,7 @@ TEST_F(DriverTest, TheWindowClosedWhilePausedEndsOnlyWithAGeneration) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_EQ(probe_.Find("Glimmet"), 0u) << "the window did not close";
   for (int i = 0; i < 20; ++i) EXPECT_EQ(Pass(), PassResult::kGoOn);
-  Press(14, 33);
+  Press(Control::kStep);
   EXPECT_EQ(Pass(), PassResult::kWindowGone);
 }
 
@@ -229,19 +232,24 @@ TEST(DriverOnATerminalTest, APassWritesAtMostOnce) {
   ProgramState state;
   ASSERT_TRUE(StartProgram(state, console, error)) << error;
   const ColourTable colours = BuildColourTable();
-  const int clicks[][2] = {{5, 30}, {6, 38}, {8, 31}, {10, 33}, {14, 29}, {5, 30},
-                           {8, 36}, {14, 34}, {14, 28}, {6, 28}, {1, 1}};
-  for (const auto& click : clicks) {
+  const std::pair<Control, int> clicks[] = {
+      {Control::kSurviveCounts, 2}, {Control::kBirthRandom, 0}, {Control::kGrowthTrack, 1},
+      {Control::kDensityTrack, 3},  {Control::kPause, 2},       {Control::kSurviveCounts, 2},
+      {Control::kGrowthTrack, 6},   {Control::kStep, 1},        {Control::kPause, 1},
+      {Control::kBirthCounts, 0},   {Control::kNone, 0}};  // the title
+  for (const auto& [control, offset] : clicks) {
+    const PanelItem& item = PanelControl(control);
+    const int row = item.row_, column = item.first_ + offset;
     for (bool press : {true, false}) {
       drain();
-      const std::string report = "\x1b[<0;" + std::to_string(click[1]) + ";" +
-                                 std::to_string(click[0]) + (press ? "M" : "m");
+      const std::string report = "\x1b[<0;" + std::to_string(column) + ";" +
+                                 std::to_string(row) + (press ? "M" : "m");
       ASSERT_EQ(write(master, report.data(), report.size()), static_cast<ssize_t>(report.size()));
       pollfd p{slave, POLLIN, 0};
       poll(&p, 1, 1000);
       const std::uint64_t before = console.writes_;
       ASSERT_EQ(RunPass(state, console, colours), PassResult::kGoOn);
-      EXPECT_LE(console.writes_, before + 1) << "click at " << click[0] << "," << click[1];
+      EXPECT_LE(console.writes_, before + 1) << "click at " << row << "," << column;
     }
   }
   EXPECT_EQ(state.survive_, "5");   // toggled on and off again

@@ -56,7 +56,6 @@ TEST(PanelTest, StaticScreen) {
       ASSERT_EQ(AttrAt(console, r, c), title ? kWhite : kGrey) << r << "," << c;
     }
   }
-  EXPECT_EQ(std::string(rows[1]).size(), 34u);
   EXPECT_FALSE(console.screen_.cursor_visible_);
   EXPECT_EQ(console.screen_.Row(), 14);  // not scrolled: the cursor ends after QUIT
   EXPECT_EQ(console.screen_.Column(), 44);
@@ -64,10 +63,20 @@ TEST(PanelTest, StaticScreen) {
   EXPECT_EQ(console.background_, 0);
 }
 
+constexpr PanelItem kCounts = PanelControl(Control::kSurviveCounts);
+constexpr PanelItem kGrowth = PanelControl(Control::kGrowthTrack);
+constexpr PanelItem kCounter = PanelControl(Control::kCounter);
+
+// The (row, column) of a cell of a control, `offset` cells from its first.
+std::pair<int, int> CellOf(Control control, int offset = 0) {
+  const PanelItem& item = PanelControl(control);
+  return {item.row_, item.first_ + offset};
+}
+
 // The nine count cells of a row as drawn: 'X' in red or '|' in grey.
 std::string CountCells(const Console& console, int row) {
   std::string cells;
-  for (int c = 28; c <= 36; ++c) {
+  for (int c = kCounts.first_; c <= kCounts.last_; ++c) {
     const char ch = static_cast<char>(console.screen_.At(row, c).ch_);
     EXPECT_EQ(AttrAt(console, row, c), ch == 'X' ? kRed : kGrey);
     cells += ch;
@@ -88,21 +97,23 @@ TEST(PanelTest, RuleRows) {
     DrawRuleRow(console, kBirthRow, rule);
     EXPECT_EQ(CountCells(console, kBirthRow), cells) << "rule '" << rule << "'";
   }
-  EXPECT_EQ(Text(console, 5), Padded(" Survive with # neighbors: ||||||||X ?"));
+  EXPECT_EQ(Text(console, kSurviveRow), Padded(" Survive with # neighbors: ||||||||X ?"));
 }
 
 TEST(PanelTest, GrowthSliderAtAndBeyondItsEnds) {
   Console console;
   DrawPanel(console);
-  for (const auto& [rate, column] :
-       std::map<int, int>{{0, 30}, {4, 34}, {9, 39}, {-1, 30}, {10, 39}, {-1000, 30}}) {
+  for (const auto& [rate, offset] :
+       std::map<int, int>{{0, 0}, {4, 4}, {9, 9}, {-1, 0}, {10, 9}, {-1000, 0}}) {
     DrawGrowthSlider(console, rate);
-    for (int c = 30; c <= 39; ++c) {
-      ASSERT_EQ(console.screen_.At(8, c).ch_, c == column ? 'X' : '-') << rate << " " << c;
-      ASSERT_EQ(AttrAt(console, 8, c), c == column ? kRed : kGrey);
+    for (int c = kGrowth.first_; c <= kGrowth.last_; ++c) {
+      const bool marker = c == kGrowth.first_ + offset;
+      ASSERT_EQ(console.screen_.At(kGrowth.row_, c).ch_, marker ? 'X' : '-') << rate << " " << c;
+      ASSERT_EQ(AttrAt(console, kGrowth.row_, c), marker ? kRed : kGrey);
     }
-    EXPECT_EQ(Text(console, 8).substr(26, 3), " 0 ");
-    EXPECT_EQ(Text(console, 8).substr(39, 5), " 100 ");
+    EXPECT_EQ(Text(console, kGrowth.row_), Padded("              Growth rate: 0 " +
+                                                  Text(console, kGrowth.row_).substr(29, 10) +
+                                                  " 100"));
   }
 }
 
@@ -113,9 +124,11 @@ TEST(PanelTest, GenerationCounter) {
            {0, "00000000"}, {1, "00000001"}, {7, "00000007"}, {4096, "00004096"},
            {99999999, "99999999"}, {123456789, "23456789"}, {-5, "00000000"}}) {
     DrawGenerationCounter(console, count);
-    EXPECT_EQ(Text(console, 12), Padded("               Generation: " + shown)) << count;
+    EXPECT_EQ(Text(console, kCounter.row_), Padded("               Generation: " + shown))
+        << count;
   }
-  for (int c = 28; c <= 35; ++c) EXPECT_EQ(AttrAt(console, 12, c), kGrey);
+  for (int c = kCounter.first_; c <= kCounter.last_; ++c)
+    EXPECT_EQ(AttrAt(console, kCounter.row_, c), kGrey);
 }
 
 TEST(CommandTest, Toggles) {
@@ -163,9 +176,9 @@ ProgramState Fresh() {
   return state;
 }
 
-void Click(Console& console, int row, int column) {
-  console.input_.mouse_row_ = row;
-  console.input_.mouse_column_ = column;
+void Click(Console& console, std::pair<int, int> cell) {
+  console.input_.mouse_row_ = cell.first;
+  console.input_.mouse_column_ = cell.second;
 }
 
 // What a click on (row, column) did, as a short description.
@@ -174,13 +187,13 @@ std::string Effect(int row, int column) {
   DrawPanel(console);
   ProgramState state = Fresh();
   const ProgramState before = state;
-  Click(console, row, column);
+  Click(console, {row, column});
   const bool quit = HandlePanelClick(state, console);
   if (quit) return "quit";
   if (state.survive_ != before.survive_) return "survive " + state.survive_;
   if (state.birth_ != before.birth_) return "birth " + state.birth_;
   // DrawPanel draws no marker, so a marker means the slider was redrawn.
-  const bool slider_drawn = Text(console, 8).find('X') != std::string::npos;
+  const bool slider_drawn = Text(console, kGrowth.row_).find('X') != std::string::npos;
   if (state.growth_rate_ != before.growth_rate_ || slider_drawn)
     return "growth " + std::to_string(state.growth_rate_);
   if (state.generation_count_ != before.generation_count_) return "reseed";
@@ -190,34 +203,41 @@ std::string Effect(int row, int column) {
   return "";
 }
 
+// Every cell of every control runs that control's command, and every other
+// cell, beyond the panel's edges too, does nothing. Where the controls are
+// drawn is pinned by StaticScreen.
 TEST(CommandTest, EveryCellOfTheHitTable) {
-  for (int row = 1; row <= 14; ++row) {
+  std::map<std::pair<int, int>, std::string> expected;
+  for (int offset = 0; offset <= 8; ++offset) {
+    std::string survive = "5", birth = "345";
+    ToggleCount(survive, offset);
+    ToggleCount(birth, offset);
+    expected[CellOf(Control::kSurviveCounts, offset)] = "survive " + survive;
+    expected[CellOf(Control::kBirthCounts, offset)] = "birth " + birth;
+  }
+  expected[CellOf(Control::kSurviveRandom)] = "random survive";
+  expected[CellOf(Control::kBirthRandom)] = "random birth";
+  for (int offset = 0; offset <= 9; ++offset) {
+    expected[CellOf(Control::kGrowthTrack, offset)] = "growth " + std::to_string(offset);
+    expected[CellOf(Control::kDensityTrack, offset)] = "reseed";
+  }
+  for (const auto& [control, effect] : std::map<Control, std::string>{
+           {Control::kPause, "pause"}, {Control::kStep, "step"}, {Control::kQuit, "quit"}}) {
+    const PanelItem& item = PanelControl(control);
+    for (int c = item.first_; c <= item.last_; ++c) expected[{item.row_, c}] = effect;
+  }
+  for (int row = 0; row <= 15; ++row) {
     for (int column = 0; column <= 45; ++column) {
-      std::string expected;
-      if ((row == 5 || row == 6) && column >= 28 && column <= 36) {
-        std::string rule = row == 5 ? "5" : "345";
-        ToggleCount(rule, column - 28);
-        expected = (row == 5 ? "survive " : "birth ") + rule;
-      } else if ((row == 5 || row == 6) && column == 38) {
-        expected = "random";
-      } else if (row == 8 && column >= 30 && column <= 39) {
-        expected = "growth " + std::to_string(column - 30);
-      } else if (row == 10 && column >= 30 && column <= 39) {
-        expected = "reseed";
-      } else if (row == 14 && column >= 27 && column <= 31) {
-        expected = "pause";
-      } else if (row == 14 && column >= 33 && column <= 36) {
-        expected = "step";
-      } else if (row == 14 && column >= 40 && column <= 43) {
-        expected = "quit";
-      }
+      const auto want = expected.find({row, column});
       const std::string effect = Effect(row, column);
-      if (expected == "random") {
+      if (want == expected.end()) {
+        EXPECT_EQ(effect, "") << "row " << row << " column " << column;
+      } else if (want->second.rfind("random ", 0) == 0) {
         // A drawn rule may happen to equal the old one; the nine draws show.
-        EXPECT_TRUE(effect.rfind(row == 5 ? "survive" : "birth", 0) == 0 || effect == "drew")
+        EXPECT_TRUE(effect.rfind(want->second.substr(7), 0) == 0 || effect == "drew")
             << row << "," << column << ": " << effect;
       } else {
-        EXPECT_EQ(effect, expected) << "row " << row << " column " << column;
+        EXPECT_EQ(effect, want->second) << "row " << row << " column " << column;
       }
     }
   }
@@ -228,34 +248,38 @@ TEST(CommandTest, CommandsRedrawTheirWidgets) {
   DrawPanel(console);
   ProgramState state = Fresh();
   DrawRuleRow(console, kSurviveRow, state.survive_);
-  Click(console, 5, 28);
+  Click(console, CellOf(Control::kSurviveCounts, 0));
   HandlePanelClick(state, console);
-  EXPECT_EQ(CountCells(console, 5), "X||||X|||");
-  Click(console, 6, 32);
+  EXPECT_EQ(CountCells(console, kSurviveRow), "X||||X|||");
+  Click(console, CellOf(Control::kBirthCounts, 4));
   HandlePanelClick(state, console);
   EXPECT_EQ(state.birth_, "35");
-  EXPECT_EQ(CountCells(console, 6), "|||X|X|||");
-  Click(console, 8, 39);
+  EXPECT_EQ(CountCells(console, kBirthRow), "|||X|X|||");
+  const auto [row, top] = CellOf(Control::kGrowthTrack, 9);
+  Click(console, {row, top});
   HandlePanelClick(state, console);
-  EXPECT_EQ(console.screen_.At(8, 39).ch_, 'X');
+  EXPECT_EQ(console.screen_.At(row, top).ch_, 'X');
   // The same rate again still redraws: a stray marker is wiped.
-  console.screen_.MoveCursor(8, 31);
+  const auto [stray_row, stray] = CellOf(Control::kGrowthTrack, 1);
+  console.screen_.MoveCursor(stray_row, stray);
   PrintText(console, "X");
   HandlePanelClick(state, console);
-  EXPECT_EQ(console.screen_.At(8, 31).ch_, '-');
+  EXPECT_EQ(console.screen_.At(stray_row, stray).ch_, '-');
 }
 
 TEST(CommandTest, DensityTrackReseedsAtTenDensities) {
   std::set<int> counts;
-  for (int column = 30; column <= 39; ++column) {
+  for (int offset = 0; offset <= 9; ++offset) {
     Console console;
     ProgramState state = Fresh();
     ProgramState replay = state;
-    Click(console, 10, column);
+    Click(console, CellOf(Control::kDensityTrack, offset));
     HandlePanelClick(state, console);
-    ReseedField(replay.field_, replay.random_, 10 * (column - 30) + 1, replay.current_page_,
+    // The sparsest next to "E", the densest next to "F".
+    const int density = 10 * offset + 1;
+    ReseedField(replay.field_, replay.random_, density, replay.current_page_,
                 replay.generation_count_, replay.colour_scheme_);
-    EXPECT_EQ(state.field_.cells_, replay.field_.cells_) << column;
+    EXPECT_EQ(state.field_.cells_, replay.field_.cells_) << offset;
     EXPECT_EQ(state.colour_scheme_, replay.colour_scheme_);
     EXPECT_EQ(state.current_page_, 1);
     EXPECT_EQ(state.generation_count_, 0);
@@ -263,7 +287,7 @@ TEST(CommandTest, DensityTrackReseedsAtTenDensities) {
     for (int x = 1; x <= 100; ++x)
       for (int y = 1; y <= 100; ++y) live += state.field_.Cell(1, x, y) != 0;
     counts.insert(live);
-    EXPECT_NEAR(live, 100 * (10 * (column - 30) + 2), 300) << column;
+    EXPECT_NEAR(live, 100 * (density + 1), 300) << offset;
   }
   EXPECT_EQ(counts.size(), 10u);
 }
@@ -271,15 +295,15 @@ TEST(CommandTest, DensityTrackReseedsAtTenDensities) {
 TEST(CommandTest, PauseTogglesStepSetsQuitReports) {
   Console console;
   ProgramState state = Fresh();
-  Click(console, 14, 29);
+  Click(console, CellOf(Control::kPause, 2));
   EXPECT_FALSE(HandlePanelClick(state, console));
   EXPECT_EQ(state.pause_, 1);
   EXPECT_FALSE(HandlePanelClick(state, console));
   EXPECT_EQ(state.pause_, 0);
-  Click(console, 14, 36);
+  Click(console, CellOf(Control::kStep, 3));
   EXPECT_FALSE(HandlePanelClick(state, console));
   EXPECT_EQ(state.step_, 1);
-  Click(console, 14, 40);
+  Click(console, CellOf(Control::kQuit));
   EXPECT_TRUE(HandlePanelClick(state, console));
 }
 

@@ -82,13 +82,6 @@ TEST(RandomTest, DrawsMatchIntegerShiftForm) {
   }
 }
 
-TEST(RandomTest, FloorRoundsTowardMinusInfinity) {
-  EXPECT_EQ(FloorValue(-0.5), -1.0);
-  EXPECT_EQ(FloorValue(2.999), 2.0);
-  EXPECT_EQ(FloorValue(7.0), 7.0);
-  EXPECT_EQ(FloorValue(-3.0), -3.0);
-}
-
 TEST(RandomTest, ClockReading) {
   EXPECT_EQ(SecondsOfDay(0, 0, 0, 0), 0.0);
   EXPECT_EQ(SecondsOfDay(12, 0, 0, 0), 43200.0);

@@ -91,10 +91,11 @@ TEST(ScreenModelTest, ControlBytesAreNotPassedOn) {
   EXPECT_EQ(model.Column(), 9);
 }
 
+// The SGR foreground of each console colour: the console's index has blue
+// in bit 0 and red in bit 2, ANSI's the other way round.
 int SgrForeground(Attribute attr) {
-  const int fg = attr & 15;
-  const int ansi = ((fg & 1) << 2) | (fg & 2) | ((fg & 4) >> 2);
-  return (fg & 8 ? 90 : 30) + ansi;
+  constexpr int kSgr[16] = {30, 34, 32, 36, 31, 35, 33, 37, 90, 94, 92, 96, 91, 95, 93, 97};
+  return kSgr[attr & 15];
 }
 
 void ExpectShows(const Vt& vt, const ScreenModel& model) {
