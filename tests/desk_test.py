@@ -31,6 +31,10 @@ PROGRAM = None
 BACKGROUND = (0x20, 0x28, 0x30)
 CELL_WIDTH, CELL_HEIGHT, BORDER = 6, 13, 2  # the "fixed" font, a 2-pixel border
 COLUMNS, ROWS = 100, 40  # large enough to cover the field window at (300, 300)
+# The pixels show no text to search, so the controls are found on the panel
+# as the end-to-end tests read it off their terminal.
+LAYOUT = e2e_test.Layout(e2e_test.STATIC)
+SURVIVE = e2e_test.SURVIVE
 
 
 wait = e2e_test.wait
@@ -167,14 +171,16 @@ class Terminal:
 
     def counter(self):
         """The generation counter as a number, or None while it cannot be read.
-        Digits 0 to 8 stand in row 4 in the same colours; the one digit that
-        matches none of them is 9."""
+        Digits 0 to 8 stand in the heading of the rule rows in the same
+        colours; the one digit that matches none of them is 9."""
         image = self.shot()
-        digits = {tuple(self.cell(image, 4, 28 + d)): str(d) for d in range(9)}
-        blank = tuple(self.cell(image, 12, 27))
+        heading_row, heading = LAYOUT.find("012345678")
+        digits = {tuple(self.cell(image, heading_row, heading + d)): str(d) for d in range(9)}
+        row, first = LAYOUT.counter()
+        blank = tuple(self.cell(image, row, first - 1))
         text = ""
-        for column in range(28, 36):
-            cell = tuple(self.cell(image, 12, column))
+        for column in range(first, first + 8):
+            cell = tuple(self.cell(image, row, column))
             if cell == blank:
                 return None
             text += digits.get(cell, "9")
@@ -198,8 +204,8 @@ class Desk(unittest.TestCase):
         """Returns once every click made before has been handled: a count
         clicked after them has turned red, and clicked again, grey."""
         for red in (True, False):
-            term.click(5, 36)
-            wait(lambda: term.red(5, 36) == red, "a click went unanswered")
+            term.click(*LAYOUT.count(SURVIVE, 8))
+            wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
 
     def assert_field_in_view(self):
         glimmet = find_window("Glimmet")
@@ -225,11 +231,11 @@ class Desk(unittest.TestCase):
         wait(lambda: find_window("Glimmet") is not None, "no field window")
         wait(lambda: (term.counter() or 0) > 0, "no panel in the terminal")
 
-        term.click(5, 28)  # survive with 0 neighbours: on
-        wait(lambda: term.red(5, 28), "the toggle did not show")
+        term.click(*LAYOUT.count(SURVIVE, 0))  # survive with 0 neighbours: on
+        wait(lambda: term.red(*LAYOUT.count(SURVIVE, 0)), "the toggle to show")
         self.assert_field_in_view()
 
-        term.click(14, 28)  # PAUSE
+        term.click(*LAYOUT.button("PAUSE", 1))
         self.settle(term)
         count, picture = term.counter(), Image(find_window("Glimmet"))
         self.settle(term)
@@ -237,17 +243,17 @@ class Desk(unittest.TestCase):
         self.assertEqual(Image(find_window("Glimmet")), picture)
         self.assert_field_in_view()
 
-        term.click(14, 34)  # STEP
+        term.click(*LAYOUT.button("STEP", 1))
         wait(lambda: term.counter() == count + 1, "STEP ran no generation")
         wait(lambda: Image(find_window("Glimmet")) != picture,
              "the field window to change after STEP")
-        term.click(14, 34, times=2)  # a double click is two clicks
+        term.click(*LAYOUT.button("STEP", 1), times=2)  # a double click is two clicks
         wait(lambda: term.counter() == count + 3, "a double click on STEP")
         self.settle(term)
         self.assertEqual(term.counter(), count + 3)
         self.assertEqual(geometry(term.window)[2:], size, "the terminal changed its size")
 
-        term.click(14, 42)  # QUIT
+        term.click(*LAYOUT.button("QUIT", 2))
         wait(lambda: term.status() is not None, "QUIT did not end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
@@ -292,7 +298,9 @@ class ScreenDefaults(unittest.TestCase):
             return read_file(copy)
 
         wait(lambda: "GLIMMET2 - Cellular Automata Toy" in shown(), "no panel in screen")
-        subprocess.run(["screen", "-S", name, "-X", "stuff", "\x1b[<0;42;14M\x1b[<0;42;14m"],
+        row, column = LAYOUT.button("QUIT", 2)
+        subprocess.run(["screen", "-S", name, "-X", "stuff",
+                        f"\x1b[<0;{column};{row}M\x1b[<0;{column};{row}m"],
                        check=True)
         wait(lambda: read_file(status) != "", "QUIT did not end the program")
         self.assertEqual(read_file(status).strip(), "0")

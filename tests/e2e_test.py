@@ -51,6 +51,90 @@ def expected_colour(row, col):
     return GREY
 
 
+# The labels that name the panel's rows of controls.
+SURVIVE, BIRTH = "Survive with # neighbors:", "Born with # neighbors:"
+GROWTH, DENSITY, GENERATION = "Growth rate:", "New random array:", "Generation:"
+
+
+class Layout:
+    """Where the panel's controls are, found by their texts on a screen
+    (its rows of text, row 1 first; positions are (row, column) from 1).
+    The count cells stand under the heading "012345678", a rule's "?" at the
+    end of its row, the tracks after "0" and "E", the counter after its
+    label; a button is its own text."""
+
+    def __init__(self, rows):
+        self.rows = list(rows)
+
+    def find(self, text):
+        for row, line in enumerate(self.rows, 1):
+            column = line.find(text)
+            if column >= 0:
+                return row, column + 1
+        raise AssertionError(f"{text!r} is not on the panel")
+
+    def row_of(self, label):
+        return self.find(label)[0]
+
+    def counts(self, label):
+        """The first of the nine count cells of a rule's row."""
+        return self.row_of(label), self.find("012345678")[1]
+
+    def count(self, label, count):
+        row, column = self.counts(label)
+        return row, column + count
+
+    def random_rule(self, label):
+        row = self.row_of(label)
+        return row, self.rows[row - 1].index("?") + 1
+
+    def track(self, label):
+        """The first cell of the ten-cell track after the label and its end mark."""
+        row, column = self.find(label)
+        line = self.rows[row - 1]
+        mark_end = line.index(" ", column + len(label))  # 0-based, after "0" or "E"
+        return row, mark_end + 2
+
+    def growth(self, rate):
+        row, column = self.track(GROWTH)
+        return row, column + rate
+
+    def density(self, step):
+        row, column = self.track(DENSITY)
+        return row, column + step
+
+    def counter(self):
+        row, column = self.find(GENERATION)
+        return row, column + len(GENERATION) + 1
+
+    def button(self, name, offset=0):
+        row, column = self.find(name)
+        return row, column + offset
+
+    def controls(self):
+        """Every control as name: (row, first column, last column)."""
+        named = {}
+        for name, label in (("survive", SURVIVE), ("birth", BIRTH)):
+            row, column = self.counts(label)
+            named[name] = (row, column, column + 8)
+            row, column = self.random_rule(label)
+            named[name + "?"] = (row, column, column)
+        for name, label in (("growth", GROWTH), ("density", DENSITY)):
+            row, column = self.track(label)
+            named[name] = (row, column, column + 9)
+        for name in ("PAUSE", "STEP", "QUIT"):
+            row, column = self.find(name)
+            named[name] = (row, column, column + len(name) - 1)
+        return named
+
+    def control_at(self, row, column):
+        """(name, cells from the control's first) of the control there, or (None, 0)."""
+        for name, (r, first, last) in self.controls().items():
+            if r == row and first <= column <= last:
+                return name, column - first
+        return None, 0
+
+
 def parse_capture(text):
     """Rows of (character, (fg, bg)) from `capture-pane -p -e` output."""
     rows = []
@@ -94,6 +178,7 @@ class Pane:
         subprocess.run(self.tmux + ["new-session", "-d", "-x", str(columns), "-y", str(rows),
                                     "-s", "g", command], check=True)
         self.server_pid, self.pane_pid = map(int, self.display("#{pid} #{pane_pid}").split())
+        self._layout = None
 
     def close(self):
         """Ends the tmux server and whatever still runs in its pane: a
@@ -123,24 +208,45 @@ class Pane:
     def text(self, row):
         return "".join(ch for ch, _ in self.capture()[row - 1])
 
+    @property
+    def layout(self):
+        """The panel's layout, read off the pane once the panel shows."""
+        if self._layout is None:
+            self.wait(lambda: any("GLIMMET2 - Cellular" in self.text(r) for r in (1, 2)),
+                      "the panel")
+            self._layout = Layout(self.text(r) for r in range(1, 15))
+        return self._layout
+
+    def cells(self, cell, width):
+        row, column = cell
+        return self.text(row)[column - 1:column - 1 + width]
+
     def counter(self):
-        return self.text(12)[27:35]
+        return self.cells(self.layout.counter(), 8)
+
+    def rule(self, label):
+        return self.cells(self.layout.counts(label), 9)
+
+    def slider(self):
+        return self.cells(self.layout.track(GROWTH), 10)
 
     def widgets(self):
         """The survive and birth count cells and the growth track, read at once."""
         rows = ["".join(ch for ch, _ in row) for row in self.capture()]
-        return [rows[4][27:36], rows[5][27:36], rows[7][29:39]]
+        return [rows[r - 1][c - 1:c - 1 + n] for (r, c), n in
+                ((self.layout.counts(SURVIVE), 9), (self.layout.counts(BIRTH), 9),
+                 (self.layout.track(GROWTH), 10))]
 
     def settle(self):
         """Returns once every click sent before has been handled: two clicks
         on the growth track, sent after them, have moved the slider away and
         back, and the program handles clicks in order."""
-        home = self.text(8).find("X", 29) + 1
-        away = 30 if home != 30 else 39
-        for column in (away, home):
-            self.click(8, column)
-            self.wait(lambda: self.text(8)[column - 1] == "X",
-                      f"a click on the growth track at {column} to move the slider")
+        home = self.slider().find("X")
+        away = 0 if home != 0 else 9
+        for rate in (away, home):
+            self.click(*self.layout.growth(rate))
+            self.wait(lambda: self.slider().find("X") == rate,
+                      f"a click on the growth track at {rate} to move the slider")
 
     def send(self, data):
         subprocess.run(self.tmux + ["send-keys", "-t", "g", "-H"] + [f"{b:02x}" for b in data],
@@ -245,7 +351,7 @@ class EndToEnd(unittest.TestCase):
         self.assertLessEqual(attributes, {(39, 49)}, "colours left behind")
 
     def pause(self):
-        self.pane.click(14, 27)
+        self.pane.click(*self.pane.layout.button("PAUSE"))
         self.pane.settle()
 
     def test_static_screen_with_its_colours(self):
@@ -254,22 +360,23 @@ class EndToEnd(unittest.TestCase):
         self.pane.wait(lambda: self.pane.counter() > first, "the counter to go on")
 
     def test_rule_rows_and_slider(self):
-        p = self.pane
-        p.click(5, 28)
-        p.wait(lambda: p.text(5)[27:36] == "X||||X|||", "row 5 to read X||||X|||")
-        p.click(6, 32)
-        p.wait(lambda: p.text(6)[27:36] == "|||X|X|||", "row 6 to read |||X|X|||")
-        p.click(8, 30)
-        p.wait(lambda: p.text(8)[29:39] == "X---------", "row 8 to read X---------")
-        p.click(8, 39)
-        p.wait(lambda: p.text(8)[29:39] == "---------X", "row 8 to read ---------X")
+        p, layout = self.pane, self.pane.layout
+        p.click(*layout.count(SURVIVE, 0))
+        p.wait(lambda: p.rule(SURVIVE) == "X||||X|||", "survive to read X||||X|||")
+        p.click(*layout.count(BIRTH, 4))
+        p.wait(lambda: p.rule(BIRTH) == "|||X|X|||", "birth to read |||X|X|||")
+        p.click(*layout.growth(0))
+        p.wait(lambda: p.slider() == "X---------", "the slider to read X---------")
+        p.click(*layout.growth(9))
+        p.wait(lambda: p.slider() == "---------X", "the slider to read ---------X")
         for _ in range(5):
-            p.click(6, 38)
+            p.click(*layout.random_rule(BIRTH))
         p.settle()
-        cells = p.capture()[5][27:36]
+        row, column = layout.counts(BIRTH)
+        cells = p.capture()[row - 1][column - 1:column + 8]
         self.assertTrue(all(ch in "X|" for ch, _ in cells))
         self.assertTrue(all(colour == (RED if ch == "X" else GREY) for ch, colour in cells))
-        self.assertEqual(p.text(6)[36:38], " ?")
+        self.assertEqual(p.text(row)[column + 8:column + 10], " ?")
 
     def test_pause_step_and_double_click(self):
         p = self.pane
@@ -278,12 +385,13 @@ class EndToEnd(unittest.TestCase):
         p.settle()
         self.assertEqual(p.counter(), a)
         self.assertEqual(screenshot(), pic)
-        p.click(14, 33)
+        p.click(*p.layout.button("STEP"))
         p.wait(lambda: p.counter() == f"{int(a) + 1:08d}", "STEP to run one generation")
         p.settle()
         self.assertEqual(p.counter(), f"{int(a) + 1:08d}")
         self.assertNotEqual(screenshot(), pic)
-        p.send(b"\x1b[<0;34;14M\x1b[<0;34;14m\x1b[<0;34;14M\x1b[<0;34;14m")
+        row, column = p.layout.button("STEP", 1)
+        p.send(2 * f"\x1b[<0;{column};{row}M\x1b[<0;{column};{row}m".encode())
         p.wait(lambda: p.counter() == f"{int(a) + 3:08d}", "a double click to step twice")
         p.settle()
         self.assertEqual(p.counter(), f"{int(a) + 3:08d}")
@@ -295,11 +403,11 @@ class EndToEnd(unittest.TestCase):
         p = self.pane
         self.pause()
         a, pic = p.counter(), screenshot()
-        p.click(10, 39)
+        p.click(*p.layout.density(9))
         p.settle()
         self.assertEqual(p.counter(), a)
         self.assertEqual(screenshot(), pic)
-        p.click(14, 36)
+        p.click(*p.layout.button("STEP", 3))
         p.wait(lambda: p.counter() == "00000001", "STEP after the reseed")
         # The counter is drawn before the picture is shown, so give the
         # redraw of the same pass its moment.
@@ -315,13 +423,13 @@ class EndToEnd(unittest.TestCase):
         p.wait(lambda: p.counter() > first, "the counter to go on")
 
     def test_quit(self):
-        self.pane.click(14, 42)
+        self.pane.click(*self.pane.layout.button("QUIT", 2))
         self.assert_terminal_given_back()
         self.assertEqual(self.pane.status(), 0)
 
     def test_quit_while_paused(self):
         self.pause()
-        self.pane.click(14, 40)
+        self.pane.click(*self.pane.layout.button("QUIT"))
         self.assert_terminal_given_back()
         self.assertEqual(self.pane.status(), 0)
 
@@ -344,8 +452,8 @@ class EndToEnd(unittest.TestCase):
         p.resize(60, 20)
         p.settle()
         self.assert_static_screen()
-        p.click(5, 30)
-        p.wait(lambda: p.text(5)[27:36] == "||X||X|||", "row 5 to read ||X||X|||")
+        p.click(*p.layout.count(SURVIVE, 2))
+        p.wait(lambda: p.rule(SURVIVE) == "||X||X|||", "survive to read ||X||X|||")
 
 
 class SmallTerminal(unittest.TestCase):
@@ -359,10 +467,10 @@ class SmallTerminal(unittest.TestCase):
         # a click cannot be told apart from when tmux passes it on.
         pane.resize(44, 14)
         pane.wait(lambda: pane.text(1).startswith("GLIMMET2 - Cellular"), "the panel after growing")
-        self.assertEqual(pane.text(5)[27:36], "|||||X|||")
-        pane.click(5, 28)
-        pane.wait(lambda: pane.text(5)[27:36] == "X||||X|||", "row 5 to read X||||X|||")
-        pane.click(14, 43)
+        self.assertEqual(pane.rule(SURVIVE), "|||||X|||")
+        pane.click(*pane.layout.count(SURVIVE, 0))
+        pane.wait(lambda: pane.rule(SURVIVE) == "X||||X|||", "survive to read X||||X|||")
+        pane.click(*pane.layout.button("QUIT", 3))
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
 

@@ -16,22 +16,34 @@ import unittest
 import e2e_test
 from e2e_test import GREY, RED, STATIC, Pane, alive, window_id
 
-# Every hit area and every gap of the panel, QUIT left out.
-CLICKABLE = ([(r, c) for r in (5, 6) for c in range(26, 40)] +
-             [(8, c) for c in range(27, 44)] + [(10, c) for c in range(27, 42)] +
-             [(14, c) for c in range(26, 40)] + [(r, c) for r in (1, 3, 7, 9, 12, 13)
-                                                 for c in (1, 20, 30, 44)])
-
-
 GARBAGE_SENDS = 100  # of 300 bytes each
 SOAK_GENERATIONS = 200000
 SOAK_CLICKS = 3000
 SOAK_DEADLINE = 300  # seconds; a healthy run on a busy 2-core machine needs a third
 
-PAUSE = (14, 28)
-RANDOM_RULE = {(5, 38), (6, 38)}
-RESEED = {(10, c) for c in range(30, 40)}
-ORDINARY = [cell for cell in CLICKABLE if cell not in RANDOM_RULE | RESEED]
+
+class Cells:
+    """The panel's cells that the random clicks choose from, by what they do,
+    found on the pane's panel: every cell of every control but QUIT, the
+    cells just beside them, and cells of rows that hold no control."""
+
+    def __init__(self, layout):
+        controls = layout.controls()
+        near = set()
+        for name, (row, first, last) in controls.items():
+            if name != "QUIT":
+                near |= {(row, c) for c in range(first - 1, last + 2)}
+        near -= {(row, c) for row, first, last in [controls["QUIT"]] for c in range(first, last + 1)}
+        busy = {row for row, _, _ in controls.values()}
+        apart = {(r, c) for r in range(1, 15) if r not in busy for c in (1, 20, 30, 44)}
+        clickable = sorted(near | apart)
+        self.pause = layout.button("PAUSE", 1)
+        self.random_rule = sorted({layout.random_rule(e2e_test.SURVIVE),
+                                   layout.random_rule(e2e_test.BIRTH)})
+        self.reseed = [layout.density(step) for step in range(10)]
+        self.ordinary = [cell for cell in clickable
+                         if cell not in self.random_rule and cell not in self.reseed]
+        self.all = clickable
 
 
 def click_bytes(row, col):
@@ -41,31 +53,33 @@ def click_bytes(row, col):
 class PanelModel:
     """What the panel's widgets must show after a series of clicks."""
 
-    def __init__(self):
-        self.rules = {5: {5}, 6: {3, 4, 5}}
-        self.drawn = set()  # rows whose rule was drawn at random since last read
+    def __init__(self, layout):
+        self.layout = layout
+        self.rules = {"survive": {5}, "birth": {3, 4, 5}}
+        self.drawn = set()  # rules drawn at random since last read
         self.growth = 4
         self.paused = False
 
     def click(self, row, col):
-        if row in (5, 6) and 28 <= col <= 36:
-            self.rules[row] ^= {col - 28}
-        elif row in (5, 6) and col == 38:
-            self.drawn.add(row)
-        elif row == 8 and 30 <= col <= 39:
-            self.growth = col - 30
-        elif row == 14 and 27 <= col <= 31:
+        name, offset = self.layout.control_at(row, col)
+        if name in self.rules:
+            self.rules[name] ^= {offset}
+        elif name in ("survive?", "birth?"):
+            self.drawn.add(name[:-1])
+        elif name == "growth":
+            self.growth = offset
+        elif name == "PAUSE":
             self.paused = not self.paused
 
     def rows(self):
-        rule = lambda row: "".join("X" if d in self.rules[row] else "|" for d in range(9))
+        rule = lambda name: "".join("X" if d in self.rules[name] else "|" for d in range(9))
         slider = "-" * self.growth + "X" + "-" * (9 - self.growth)
-        return [rule(5), rule(6), slider]
+        return [rule("survive"), rule("birth"), slider]
 
     def matches(self, pane):
         shown, want = pane.widgets(), self.rows()
-        for i, row in enumerate((5, 6)):
-            if row in self.drawn:
+        for i, name in enumerate(("survive", "birth")):
+            if name in self.drawn:
                 if len(shown[i]) != 9 or set(shown[i]) - set("X|"):
                     return False
             elif shown[i] != want[i]:
@@ -74,9 +88,9 @@ class PanelModel:
 
     def read_drawn_rules(self, pane):
         shown = pane.widgets()
-        for i, row in enumerate((5, 6)):
-            if row in self.drawn:
-                self.rules[row] = {d for d in range(9) if shown[i][d] == "X"}
+        for i, name in enumerate(("survive", "birth")):
+            if name in self.drawn:
+                self.rules[name] = {d for d in range(9) if shown[i][d] == "X"}
         self.drawn.clear()
 
 
@@ -120,22 +134,26 @@ class Faults(unittest.TestCase):
         return pane
 
     def assert_panel_intact(self, pane):
-        rows = pane.capture()
-        for r in range(1, 15):
-            line = "".join(ch for ch, _ in rows[r - 1])[:44]
-            if r in (5, 6):
-                self.assertEqual(line[:27], STATIC[r - 1][:27])
-                self.assertEqual(line[36:].rstrip(), " ?")
-                for ch, colour in rows[r - 1][27:36]:
-                    self.assertIn(ch, "X|")
-                    self.assertEqual(colour, RED if ch == "X" else GREY)
-            elif r == 8:
-                self.assertRegex(line.rstrip(), r"^              Growth rate: 0 -*X-* 100$")
-                self.assertEqual(len(line.rstrip()), 43)
-            elif r == 12:
-                self.assertRegex(line.rstrip(), r"^               Generation: \d{8}$")
-            else:
-                self.assertEqual(line.rstrip(), STATIC[r - 1], f"row {r}")
+        """The panel is the static screen, but for widgets that show values
+        in their own form and colours."""
+        layout, rows = pane.layout, pane.capture()
+        lines = ["".join(ch for ch, _ in row)[:44].ljust(44) for row in rows[:14]]
+        expected = [line.ljust(44) for line in STATIC]
+
+        def widget(cell, width, pattern):
+            row, column = cell
+            shown = lines[row - 1][column - 1:column - 1 + width]
+            self.assertRegex(shown, pattern, f"the widget at {cell}")
+            expected[row - 1] = expected[row - 1][:column - 1] + shown + \
+                expected[row - 1][column - 1 + width:]
+            return rows[row - 1][column - 1:column - 1 + width]
+
+        for label in (e2e_test.SURVIVE, e2e_test.BIRTH):
+            for ch, colour in widget(layout.counts(label), 9, r"^[X|]{9}$"):
+                self.assertEqual(colour, RED if ch == "X" else GREY)
+        widget(layout.track(e2e_test.GROWTH), 10, r"^-*X-*$")
+        widget(layout.counter(), 8, r"^\d{8}$")
+        self.assertEqual([line.rstrip() for line in lines], [line.rstrip() for line in expected])
 
     def test_soak_under_random_clicks(self):
         """Batches of random clicks, each written to the terminal at once; after
@@ -146,31 +164,34 @@ class Faults(unittest.TestCase):
         pane.wait(lambda: int(pane.counter() or 0) >= 10000, "10 000 generations")
         baseline = resident_kib(pid)
         rng = random.Random(20261209)
-        model = PanelModel()
+        cells = Cells(pane.layout)
+        model = PanelModel(pane.layout)
         total, previous, clicks, batches = 0, int(pane.counter()), 0, 0
         started = time.time()
         while (total < SOAK_GENERATIONS or clicks < SOAK_CLICKS) and \
                 time.time() < started + SOAK_DEADLINE:
-            batch = [rng.choice(ORDINARY) for _ in range(25)]
+            batch = [rng.choice(cells.ordinary) for _ in range(25)]
             # A reseed sets the counter back, so seldom one, or the run
             # would need long to reach its generations.
             if rng.random() < 0.1:
-                batch.insert(rng.randrange(len(batch)), rng.choice(sorted(RESEED)))
+                batch.insert(rng.randrange(len(batch)), rng.choice(cells.reseed))
             # The slider moved after the draw shows when it has been made, if
             # it goes where no click before it took it.
-            unused = set(range(10)) - {model.growth} - {c - 30 for r, c in batch if r == 8}
+            unused = set(range(10)) - {model.growth} - \
+                {pane.layout.control_at(*cell)[1] for cell in batch
+                 if pane.layout.control_at(*cell)[0] == "growth"}
             for cell in batch:
                 model.click(*cell)
             # A drawn rule cannot be foreseen: draw at most one, last, and
             # read it back once everything before it has shown.
             if unused and rng.random() < 0.3:
-                drawn = rng.choice(sorted(RANDOM_RULE))
-                for cell in (drawn, (8, 30 + rng.choice(sorted(unused)))):
+                drawn = rng.choice(cells.random_rule)
+                for cell in (drawn, pane.layout.growth(rng.choice(sorted(unused)))):
                     batch.append(cell)
                     model.click(*cell)
             if model.paused:  # end each batch running, so generations go on
-                batch.append(PAUSE)
-                model.click(*PAUSE)
+                batch.append(cells.pause)
+                model.click(*cells.pause)
             pane.send(b"".join(click_bytes(*cell) for cell in batch))
             clicks += len(batch)
             batches += 1
@@ -179,7 +200,7 @@ class Faults(unittest.TestCase):
                             f"the clicks made {model.rows()}")
             model.read_drawn_rules(pane)
             now = int(pane.counter())
-            reseeded = any(cell in RESEED for cell in batch)
+            reseeded = any(cell in cells.reseed for cell in batch)
             total += now if now < previous or reseeded else now - previous
             if now < previous:
                 self.assertTrue(reseeded, f"counter fell from {previous} to {now} without a reseed")
@@ -197,23 +218,23 @@ class Faults(unittest.TestCase):
               f"{time.time() - started:.0f} s; resident {baseline} KiB after 10 000 "
               f"generations, {baseline + growth} KiB at the end", file=sys.stderr)
         self.assertLess(abs(growth), 1024, f"resident memory grew by {growth} KiB")
-        pane.click(14, 41)
+        pane.click(*pane.layout.button("QUIT", 1))
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
 
     def test_garbage_on_the_terminal(self):
         pane = self.start()
-        before = [pane.text(r) for r in (5, 6, 8)]
+        before = pane.widgets()
         rng = random.Random(7)
         for _ in range(GARBAGE_SENDS):
             pane.send(garbage(rng, 300))
         pane.settle()
         self.assertFalse(pane.dead())
-        self.assertEqual([pane.text(r) for r in (5, 6, 8)], before)
+        self.assertEqual(pane.widgets(), before)
         self.assert_panel_intact(pane)
         first = int(pane.counter())
         pane.wait(lambda: int(pane.counter()) > first, "the counter to go on")
-        pane.click(14, 43)
+        pane.click(*pane.layout.button("QUIT", 3))
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
         self.assertNotRegex(pane.errors(), "Sanitizer|runtime error")
@@ -256,7 +277,7 @@ class Faults(unittest.TestCase):
 
     def test_window_closed_while_paused(self):
         pane = self.start()
-        pane.click(14, 27)
+        pane.click(*pane.layout.button("PAUSE"))
         pane.settle()
         count = pane.counter()
         subprocess.run([e2e_test.XCLOSE, "Glimmet"], check=True)
@@ -264,19 +285,19 @@ class Faults(unittest.TestCase):
         pane.settle()
         self.assertFalse(pane.dead(), "ended while paused")
         self.assertEqual(pane.counter(), count)
-        pane.click(14, 40)
+        pane.click(*pane.layout.button("QUIT"))
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
 
     def test_window_closed_while_paused_then_step(self):
         pane = self.start()
-        pane.click(14, 27)
+        pane.click(*pane.layout.button("PAUSE"))
         pane.settle()
         subprocess.run([e2e_test.XCLOSE, "Glimmet"], check=True)
         pane.wait(lambda: window_id() is None, "the window to close")
         pane.settle()
         self.assertFalse(pane.dead())
-        pane.click(14, 33)
+        pane.click(*pane.layout.button("STEP"))
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
 
@@ -285,11 +306,12 @@ class Faults(unittest.TestCase):
         sanitizer build, its report would land on standard error."""
         pane = self.start()
         rng = random.Random(3)
+        cells = Cells(pane.layout)
         for _ in range(10):
-            pane.send(b"".join(click_bytes(*rng.choice(CLICKABLE)) for _ in range(10)))
+            pane.send(b"".join(click_bytes(*rng.choice(cells.all)) for _ in range(10)))
             pane.settle()
         subprocess.run([e2e_test.XCLOSE, "Glimmet"], check=True)
-        pane.click(14, 34)  # in case the clicks left it paused
+        pane.click(*pane.layout.button("STEP", 1))  # in case the clicks left it paused
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.errors(), "")
         self.assertEqual(pane.status(), 0)
