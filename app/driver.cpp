@@ -31,6 +31,10 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
   options.icon_size_ = kIconSize;
   options.icon_ = IconPicture(kIconSize);
   options.program_signals_ = ProgramThreadSignals();
+  TerminalGrid& grid = options.terminal_;
+  grid.panel_columns_ = kPanelColumns;
+  grid.panel_rows_ = kPanelRows;
+  TextArea(console, grid.columns_, grid.rows_, grid.pixel_width_, grid.pixel_height_);
   state.window_ = OpenViewWindow("Glimmet", kWindowX, kWindowY, state.field_width_,
                                  state.field_height_, 0, options, error);
   if (state.window_ == 0) return false;

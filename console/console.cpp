@@ -173,6 +173,14 @@ void SelectMouseEvents(Console& console, std::uint32_t events, std::uint32_t but
   console.input_.button_mask_ = buttons & kButtonMaskBits;
 }
 
+void TextArea(Console& console, int& columns, int& rows, int& pixel_width, int& pixel_height) {
+  ReadSize(console);
+  columns = console.view_.columns_;
+  rows = console.view_.rows_;
+  if (!TerminalPixelSize(console.fds_.output_, pixel_width, pixel_height))
+    pixel_width = pixel_height = 0;
+}
+
 int MouseRow(const Console& console) { return console.input_.mouse_row_; }
 int MouseColumn(const Console& console) { return console.input_.mouse_column_; }
 

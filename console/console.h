@@ -97,6 +97,10 @@ void EnableMouse(Console& console, bool on);
 // kDoubleClickEvent, kPressEvent and kReleaseEvent, for the buttons in
 // `buttons` (kLeftButton and the others, 16 bits).
 void SelectMouseEvents(Console& console, std::uint32_t events, std::uint32_t buttons);
+// The terminal's text area as it is now, in cells and, where the terminal
+// tells, in pixels (else 0 by 0).
+void TextArea(Console& console, int& columns, int& rows, int& pixel_width, int& pixel_height);
+
 int MouseRow(const Console& console);
 int MouseColumn(const Console& console);
 

@@ -12,6 +12,7 @@
 //   CSI 90+a ; 100+a m     bright foreground ; background
 //   CSI ? 1000 h / l       report mouse presses and releases / stop
 //   CSI ? 1006 h / l       SGR-encoded mouse reports / stop
+//   CSI 5 n                report the status, answered CSI 0 n
 //
 // and read by the input decoder: CSI < b ; x ; y M/m (SGR mouse), CSI M b x y
 // (old mouse encoding), CSI I / O (focus), key sequences in CSI and SS3 form.
@@ -24,9 +25,11 @@
 #include <string.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 
 namespace glimmet {
@@ -37,8 +40,14 @@ constexpr char kEnter[] = "\x1b[?1049h";
 // The screen is erased before the main screen comes back: invisible where
 // the alternate screen works, and where it does not (GNU screen's default)
 // the user gets a clean screen instead of a stale panel.
-constexpr char kRestore[] =
-    "\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[2J\x1b[H\x1b[?25h\x1b[?1049l";
+// Mouse reporting goes off first, then the terminal is asked for its status
+// and the input read away until the answer: a release that the terminal
+// sent before it read "off" (a quick click on QUIT) would otherwise wait at
+// the shell's prompt as typed text.
+constexpr char kMouseOffAndFence[] = "\x1b[?1006l\x1b[?1000l\x1b[5n";
+// A terminal that never answers costs no more than this.
+constexpr int kFenceMs = 100;
+constexpr char kRestore[] = "\x1b[0m\x1b[2J\x1b[H\x1b[?25h\x1b[?1049l";
 
 // Everything a handler needs, prepared in advance.
 struct SavedTerminal {
@@ -108,6 +117,30 @@ void OnContinue(int) {
 }
 
 void RestoreAtExit() { RestoreTerminal(); }
+
+std::int64_t MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Reads and drops the terminal's input until the answer to the status
+// request has come, or kFenceMs have passed. Async-signal-safe.
+void AwaitFence(int fd) {
+  const std::int64_t end = MonotonicMs() + kFenceMs;
+  std::size_t matched = 0;
+  for (std::int64_t left = kFenceMs; left > 0; left = end - MonotonicMs()) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || !(p.revents & POLLIN)) return;
+    char bytes[256];
+    const ssize_t n = read(fd, bytes, sizeof bytes);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) return;  // the terminal has gone
+    if (FindStatusAnswer(bytes, static_cast<std::size_t>(n), matched)) return;
+  }
+}
 
 bool Install(int signal_number, void (*handler)(int), int flags) {
   struct sigaction action {};
@@ -225,8 +258,22 @@ void ReenterTerminal() {
 
 void RestoreTerminal() {
   if (!saved.active_.exchange(false)) return;
+  const int saved_errno = errno;
+  WriteRaw(saved.output_, kMouseOffAndFence, sizeof kMouseOffAndFence - 1);
+  AwaitFence(saved.input_);
   WriteRaw(saved.output_, kRestore, sizeof kRestore - 1);
   tcsetattr(saved.input_, TCSAFLUSH, &saved.modes_);
+  errno = saved_errno;
+}
+
+bool FindStatusAnswer(const char* bytes, std::size_t size, std::size_t& matched) {
+  static constexpr char kAnswer[] = "\x1b[0n";
+  for (std::size_t i = 0; i < size; ++i) {
+    if (bytes[i] == kAnswer[matched]) ++matched;
+    else matched = bytes[i] == kAnswer[0] ? 1 : 0;
+    if (matched == sizeof kAnswer - 1) return true;
+  }
+  return false;
 }
 
 bool TakeResized() {
@@ -254,6 +301,15 @@ bool TerminalSize(int fd, int& columns, int& rows) {
   if (ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return false;
   columns = size.ws_col;
   rows = size.ws_row;
+  return true;
+}
+
+bool TerminalPixelSize(int fd, int& width, int& height) {
+  winsize size{};
+  if (ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_xpixel == 0 || size.ws_ypixel == 0)
+    return false;
+  width = size.ws_xpixel;
+  height = size.ws_ypixel;
   return true;
 }
 

@@ -50,9 +50,16 @@ bool EnterTerminal(const TerminalFds& fds, std::span<const SignalUse> signals,
 void ReenterTerminal();
 
 // Undoes EnterTerminal and what followed, in the reverse order: mouse
-// reporting off, attributes reset, screen erased, cursor shown, main screen
-// back, modes restored. Idempotent; async-signal-safe.
+// reporting off, then the terminal's input read away until it has answered
+// a status request (or 100 ms have passed), attributes reset, screen erased,
+// cursor shown, main screen back, modes restored. Idempotent;
+// async-signal-safe.
 void RestoreTerminal();
+
+// True once `bytes`, read after a status request, complete its answer
+// (CSI 0 n); `matched` carries how much of it has come, from 0, across
+// calls.
+bool FindStatusAnswer(const char* bytes, std::size_t size, std::size_t& matched);
 
 // True once after each change of the terminal's size, or after the process
 // was continued from a stop.
@@ -66,6 +73,9 @@ bool WaitForTerminal(int fd, int timeout_ms);
 
 // The terminal's size in character cells.
 bool TerminalSize(int fd, int& columns, int& rows);
+
+// The terminal's text area in pixels; false where the terminal leaves them 0.
+bool TerminalPixelSize(int fd, int& width, int& height);
 
 // Writes all of `data`, retrying after interrupted and short writes. Sets
 // `short_write` when a write took fewer bytes than offered; false when the

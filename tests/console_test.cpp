@@ -402,7 +402,13 @@ TEST(ConsoleExitTest, EveryWayOutGivesTheTerminalBack) {
       ASSERT_TRUE(WIFEXITED(status)) << status;
       EXPECT_EQ(WEXITSTATUS(status), exit_case.status);
     }
-    vt.Feed(pty.Drain());
+    const std::string restore = pty.Drain();
+    vt.Feed(restore);
+    // The status request that fences the input comes after mouse reporting
+    // is off and before the main screen is back.
+    EXPECT_EQ(vt.status_requests_, 1);
+    EXPECT_LT(restore.find("\x1b[?1000l"), restore.find("\x1b[5n"));
+    EXPECT_LT(restore.find("\x1b[5n"), restore.find("\x1b[?1049l"));
     EXPECT_FALSE(vt.alternate_);
     EXPECT_FALSE(vt.mouse_ || vt.sgr_mouse_);
     EXPECT_TRUE(vt.cursor_visible_);
@@ -417,6 +423,25 @@ TEST(ConsoleExitTest, EveryWayOutGivesTheTerminalBack) {
   }
 }
 
+// The answer may come split across reads, after mouse reports and other
+// input, or after a false start.
+TEST(ConsoleExitTest, TheStatusAnswerIsFoundByteByByte) {
+  auto found = [](std::initializer_list<std::string> reads) {
+    std::size_t matched = 0;
+    for (const std::string& bytes : reads)
+      if (FindStatusAnswer(bytes.data(), bytes.size(), matched)) return true;
+    return false;
+  };
+  EXPECT_TRUE(found({"\x1b[0n"}));
+  EXPECT_TRUE(found({"\x1b[<0;42;14m\x1b[0n"}));
+  EXPECT_TRUE(found({"\x1b", "[", "0", "n"}));
+  EXPECT_TRUE(found({"\x1b[<0;42;14", "m\x1b[", "0n"}));
+  EXPECT_TRUE(found({"\x1b\x1b[0n"}));
+  EXPECT_TRUE(found({"\x1b[\x1b[0n"}));
+  EXPECT_FALSE(found({"\x1b[<0;42;14m"}));
+  EXPECT_FALSE(found({"\x1b[0;n", "\x1b[3n", "[0n", "0n"}));
+  EXPECT_FALSE(found({"\x1b[0", "m"}));
+}
 
 }  // namespace
 }  // namespace glimmet

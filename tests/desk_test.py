@@ -15,6 +15,7 @@ Usage: desk_test.py PROGRAM   (DISPLAY set to a private X server without a
 window manager; the test starts openbox itself)
 """
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -29,7 +30,7 @@ PROGRAM = None
 # cell (they have no green unless red is full, or are grey), so a terminal
 # over the field window shows at once.
 BACKGROUND = (0x20, 0x28, 0x30)
-CELL_WIDTH, CELL_HEIGHT, BORDER = 6, 13, 2  # the "fixed" font, a 2-pixel border
+BORDER = 2  # xterm's and rxvt-unicode's, around the "fixed" font
 COLUMNS, ROWS = 100, 40  # large enough to cover the field window at (300, 300)
 # The pixels show no text to search, so the controls are found on the panel
 # as the end-to-end tests read it off their terminal.
@@ -101,39 +102,85 @@ class Image:
         return self.data == other.data
 
 
-class Terminal:
-    """A terminal emulator that shows earlier work, then runs the program
-    when told and, after it, waits without writing anything."""
+def xprop(window, name):
+    return output("xprop", "-id", str(window), name).strip()
 
-    def __init__(self, kind):
+
+class Terminal:
+    """A terminal emulator that shows earlier work and marks its top-left
+    cell, then runs the program each time it is told, `runs` times; after
+    each run its shell reads, for half a second, whatever input is left for
+    it. Then it waits without writing anything."""
+
+    def __init__(self, kind, runs=1, place="+0+0", columns=COLUMNS, rows=ROWS):
         self.kind = kind
         self.dir = tempfile.mkdtemp(prefix="glimmet2-desk-")
         self.go = os.path.join(self.dir, "go")
         os.mkfifo(self.go)
         self.status_file = os.path.join(self.dir, "status")
         self.stderr = os.path.join(self.dir, "stderr")
+        self.left = os.path.join(self.dir, "left")
         ready = os.path.join(self.dir, "ready")
-        # Echo off, so that nothing the test does shows on the main screen.
-        script = (f'seq -f "earlier line %g" 1 60; printf "$ "; stty -echo; : >{ready}; '
-                  f'read _ <{self.go}; {PROGRAM} 2>{self.stderr}; echo $? >{self.status_file}; '
-                  f'read _ <{self.go}')
+        # Echo off, so that nothing the test does shows on the main screen;
+        # the red cell at the top-left gives the cells' place and size.
+        script = (f'seq -f "earlier line %g" 1 60; printf "$ "; stty -echo; '
+                  f'printf "\\033[H\\033[41m \\033[0m"; : >{ready}; '
+                  f'for run in $(seq {runs}); do read _ <{self.go}; '
+                  f'{PROGRAM} 2>>{self.stderr}; echo $? >>{self.status_file}; '
+                  f'stty -icanon min 0 time 5; dd bs=4096 count=1 2>/dev/null >>{self.left}; '
+                  f'stty icanon; done; read _ <{self.go}')
         title = f"glimmet2-desk-{kind}"
-        common = ["-geometry", f"{COLUMNS}x{ROWS}+0+0", "-fn", "fixed", "-b", str(BORDER),
-                  "-bg", "#%02x%02x%02x" % BACKGROUND, "-fg", "grey"]
+        colours = ["-bg", "#%02x%02x%02x" % BACKGROUND, "-fg", "grey"]
+        common = ["-geometry", f"{columns}x{rows}{place}", "-fn", "fixed", "-b", str(BORDER),
+                  *colours]
+        env = dict(os.environ, XDG_CONFIG_HOME=self.dir)  # GTK terminals keep theirs here
         if kind == "xterm":
             # Resize requests obeyed, as some users have it.
             argv = ["xterm", *common, "-T", title, "-xrm", "XTerm*allowWindowOps: true"]
-        else:
+        elif kind == "urxvt":
             argv = ["urxvt", *common, "+sb", "-title", title]
-        self.process = subprocess.Popen(argv + ["-e", "sh", "-c", script],
-                                        stderr=subprocess.DEVNULL)
-        wait(lambda: find_window(title) is not None and os.path.exists(ready), f"{kind} to start")
-        self.window = find_window(title)
+        command = ["-e", "sh", "-c", script]
+        if kind == "sakura":
+            # Both GTK terminals take their command as one string, parsed as
+            # a shell would.
+            argv, command = ["sakura", "-c", str(columns), "-r", str(rows)], ["-x"]
+        elif kind == "lxterminal":
+            argv, command = ["lxterminal", "--no-remote", f"--geometry={columns}x{rows}"], ["-e"]
+        if kind in ("sakura", "lxterminal"):
+            command.append("sh -c " + shlex.quote(script))
+        self.process = subprocess.Popen(argv + command, env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait(lambda: self.find() is not None and os.path.exists(ready), f"{kind} to start")
+        self.window = self.find()
+        wait(self.measure, f"the marked cell in {kind}")
+
+    def find(self):
+        if self.kind in ("xterm", "urxvt"):
+            return find_window(f"glimmet2-desk-{self.kind}")
+        # The GTK terminals name their window after what runs in them.
+        ids = output("xdotool", "search", "--onlyvisible", "--pid",
+                     str(self.process.pid)).split()
+        return int(ids[-1]) if ids else None
+
+    def measure(self):
+        """Finds the red cell: the origin of the text and the cells' size."""
+        image = self.shot()
+        red = [(x, y) for y in range(min(image.height, 80)) for x in range(min(image.width, 80))
+               if image.pixel(x, y)[0] > 120 and max(image.pixel(x, y)[1:]) < 60]
+        if not red:
+            return False
+        xs, ys = [x for x, _ in red], [y for _, y in red]
+        self.origin = (min(xs), min(ys))
+        self.cell_size = (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+        return True
 
     def close(self):
         self.process.kill()
         self.process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+    def runs_done(self):
+        return len(read_file(self.status_file).split())
 
     def release(self):
         """Lets the script go on to its next step."""
@@ -141,7 +188,14 @@ class Terminal:
             f.write("\n")
 
     def status(self):
-        return e2e_test.read_status(self.status_file)
+        """The exit status of the last run, or None before the first ends."""
+        statuses = read_file(self.status_file).split()
+        return int(statuses[-1]) if statuses else None
+
+    def leftover(self):
+        """What the shell read after the runs: input that nobody typed."""
+        with open(self.left, "rb") as f:
+            return f.read()
 
     def errors(self):
         with open(self.stderr) as f:
@@ -150,21 +204,31 @@ class Terminal:
     def shot(self):
         return Image(self.window)
 
-    def click(self, row, column, times=1):
+    def cell_on_screen(self, row, column):
+        """(x, y, width, height) of a cell of the terminal on the screen."""
         x, y = geometry(self.window)[:2]
-        x += BORDER + (column - 1) * CELL_WIDTH + CELL_WIDTH // 2
-        y += BORDER + (row - 1) * CELL_HEIGHT + CELL_HEIGHT // 2
+        width, height = self.cell_size
+        return (x + self.origin[0] + (column - 1) * width,
+                y + self.origin[1] + (row - 1) * height, width, height)
+
+    def point_at(self, row, column):
+        x, y, width, height = self.cell_on_screen(row, column)
+        x, y = x + width // 2, y + height // 2
         # Not --sync: it waits many seconds when the pointer is there already.
         subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
         wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} "),
              f"the pointer to get to {x}, {y}")
+
+    def click(self, row, column, times=1):
+        self.point_at(row, column)
         subprocess.run(["xdotool", "click", "--repeat", str(times), "--delay", "80", "1"],
                        check=True)
 
     # Reading the panel off the terminal's pixels.
     def cell(self, image, row, column):
-        return image.block(BORDER + (column - 1) * CELL_WIDTH, BORDER + (row - 1) * CELL_HEIGHT,
-                           CELL_WIDTH, CELL_HEIGHT)
+        width, height = self.cell_size
+        return image.block(self.origin[0] + (column - 1) * width,
+                           self.origin[1] + (row - 1) * height, width, height)
 
     def red(self, row, column):
         return any(r > 150 and g < 100 and b < 100 for r, g, b in self.cell(self.shot(), row, column))
@@ -187,6 +251,14 @@ class Terminal:
         return int(text)
 
 
+def settle(term):
+    """Returns once every click made before has been handled: a count
+    clicked after them has turned red, and clicked again, grey."""
+    for red in (True, False):
+        term.click(*LAYOUT.count(SURVIVE, 8))
+        wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
+
+
 class Desk(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -199,13 +271,6 @@ class Desk(unittest.TestCase):
     def tearDownClass(cls):
         cls.wm.terminate()
         cls.wm.wait()
-
-    def settle(self, term):
-        """Returns once every click made before has been handled: a count
-        clicked after them has turned red, and clicked again, grey."""
-        for red in (True, False):
-            term.click(*LAYOUT.count(SURVIVE, 8))
-            wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
 
     def assert_field_in_view(self):
         glimmet = find_window("Glimmet")
@@ -236,9 +301,9 @@ class Desk(unittest.TestCase):
         self.assert_field_in_view()
 
         term.click(*LAYOUT.button("PAUSE", 1))
-        self.settle(term)
+        settle(term)
         count, picture = term.counter(), Image(find_window("Glimmet"))
-        self.settle(term)
+        settle(term)
         self.assertEqual(term.counter(), count, "generations ran while paused")
         self.assertEqual(Image(find_window("Glimmet")), picture)
         self.assert_field_in_view()
@@ -249,7 +314,7 @@ class Desk(unittest.TestCase):
              "the field window to change after STEP")
         term.click(*LAYOUT.button("STEP", 1), times=2)  # a double click is two clicks
         wait(lambda: term.counter() == count + 3, "a double click on STEP")
-        self.settle(term)
+        settle(term)
         self.assertEqual(term.counter(), count + 3)
         self.assertEqual(geometry(term.window)[2:], size, "the terminal changed its size")
 
@@ -272,6 +337,121 @@ class Desk(unittest.TestCase):
 
     def test_rxvt_unicode(self):
         self.work_the_panel("urxvt")
+
+    def quick_quits(self, kind):
+        """A tap on QUIT, the button held 2 ms, sixteen times: the release
+        that follows the press so closely must never reach the shell."""
+        runs = 16
+        term = Terminal(kind, runs=runs)
+        self.addCleanup(term.close)
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
+        for run in range(1, runs + 1):
+            term.release()
+            wait(lambda: find_window("Glimmet") is not None, f"run {run}: the field window")
+            wait(lambda: (term.counter() or 0) > 0, f"run {run}: the generations")
+            term.point_at(*LAYOUT.button("QUIT", 1))
+            subprocess.run(["xdotool", "mousedown", "1", "sleep", "0.002", "mouseup", "1"],
+                           check=True)
+            wait(lambda: term.runs_done() == run, f"run {run}: QUIT to end the program")
+            wait(lambda: find_window("Glimmet") is None, f"run {run}: the window to close")
+        self.assertEqual(read_file(term.status_file).split(), ["0"] * runs)
+        self.assertEqual(term.errors(), "")
+        self.assertEqual(term.leftover(), b"", "typed at the shell after QUIT")
+
+    def test_quick_quit_in_xterm(self):
+        self.quick_quits("xterm")
+
+    def test_quick_quit_in_sakura(self):
+        self.quick_quits("sakura")
+
+    def test_above_a_terminal_without_windowid_only(self):
+        """lxterminal publishes no WINDOWID: the field becomes a transient of
+        the window that had the focus, the terminal's, and another window
+        raised over the terminal covers the field too."""
+        term = Terminal("lxterminal", columns=80, rows=24)
+        self.addCleanup(term.close)
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
+        term.release()
+        wait(lambda: find_window("Glimmet") is not None, "the field window")
+        wait(lambda: (term.counter() or 0) > 0, "the generations")
+        glimmet = find_window("Glimmet")
+        self.assertEqual(xprop(glimmet, "WM_TRANSIENT_FOR"),
+                         f"WM_TRANSIENT_FOR(WINDOW): window id # {hex(term.window)}")
+        self.assertNotIn("_NET_WM_STATE_ABOVE", xprop(glimmet, "_NET_WM_STATE"))
+        x, y, width, height = geometry(glimmet)
+        other = subprocess.Popen(["xterm", "-geometry", "60x30+%d+%d" % (x - 40, y - 40),
+                                  "-bg", "#%02x%02x%02x" % BACKGROUND, "-T", "glimmet2-other"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(other.wait)
+        self.addCleanup(other.kill)
+        wait(lambda: find_window("glimmet2-other") is not None, "the other window")
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(find_window("glimmet2-other"))],
+                       check=True)
+        wait(lambda: all(p == BACKGROUND for p in Image().block(x, y, width, height)),
+             "the other window to cover the field")
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
+        term.click(*LAYOUT.button("QUIT"))
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
+
+
+def frame_of(window):
+    """(x, y, width, height) of a window with its window manager's frame."""
+    x, y, width, height = geometry(window)
+    extents = xprop(window, "_NET_FRAME_EXTENTS").partition("=")[2]
+    left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0,) * 4
+    return x - left, y - top, width + left + right, height + top + bottom
+
+
+def overlap(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
+class Placement(unittest.TestCase):
+    """Under icewm, which puts a new terminal at the top-left: the field
+    window opens at (300, 300) unless there it would cover the panel."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wm = subprocess.Popen(["icewm"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait(lambda: "window id" in output("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+             "icewm to start")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wm.terminate()
+        cls.wm.wait()
+
+    def start(self, term):
+        self.addCleanup(term.close)
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
+        term.release()
+        wait(lambda: find_window("Glimmet") is not None, "the field window")
+        wait(lambda: (term.counter() or 0) > 0, "the generations")
+        return find_window("Glimmet")
+
+    def test_beside_the_panel_of_large_cells(self):
+        term = Terminal("sakura", columns=80, rows=24)
+        field = frame_of(self.start(term))
+        for name, (row, first, last) in LAYOUT.controls().items():
+            for column in range(first, last + 1):
+                self.assertFalse(overlap(term.cell_on_screen(row, column), field),
+                                 f"the field window {field} covers {name} at {row},{column}")
+        term.click(*LAYOUT.button("PAUSE"))
+        settle(term)
+        count = term.counter()
+        term.click(*LAYOUT.button("STEP", 1))
+        wait(lambda: term.counter() is not None and term.counter() > count, "STEP to step")
+        term.click(*LAYOUT.button("QUIT"))
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
+
+    def test_at_its_corner_where_the_panel_is_clear(self):
+        term = Terminal("xterm", columns=80, rows=24, place="+700+0")
+        self.assertEqual(frame_of(self.start(term))[:2], (300, 300))
+        term.click(*LAYOUT.button("QUIT"))
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
 
 
 class ScreenDefaults(unittest.TestCase):

@@ -57,6 +57,7 @@ Child Start(Setting setting) {
     if (setting == Setting::kNoDisplay) {
       unsetenv("DISPLAY");
       unsetenv("WAYLAND_DISPLAY");
+      unsetenv("SDL_VIDEODRIVER");
     }
     execl(GLIMMET2_PROGRAM, GLIMMET2_PROGRAM, static_cast<char*>(nullptr));
     _exit(127);
@@ -150,6 +151,10 @@ TEST(ProgramTest, WithoutADisplayItSaysSoAndFails) {
   const std::string message = ReadAll(child.stderr_);
   EXPECT_EQ(message.rfind("glimmet2: cannot open the cell view window: ", 0), 0u) << message;
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  // What the user must do: the two variables a desktop sets.
+  EXPECT_NE(message.find("neither DISPLAY nor WAYLAND_DISPLAY is set"), std::string::npos)
+      << message;
+  EXPECT_NE(message.find("graphical desktop"), std::string::npos) << message;
 }
 
 TEST(ProgramTest, WithoutATerminalItSaysSoAndFails) {

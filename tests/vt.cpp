@@ -79,6 +79,10 @@ void Vt::Csi(std::string_view body, char final_byte) {
         else ++unknown_;
       }
       return;
+    case 'n':
+      if (arg(0, 0) == 5) ++status_requests_;
+      else ++unknown_;
+      return;
     case 't':
       if (arg(0, 0) == 8) size_requests_ += std::to_string(arg(1, 0)) + "x" + std::to_string(arg(2, 0)) + ";";
       else ++unknown_;

@@ -34,6 +34,7 @@ class Vt {
   bool mouse_ = false;
   bool sgr_mouse_ = false;
   std::string size_requests_;  // each "rows x columns;"
+  int status_requests_ = 0;    // CSI 5 n
   int unknown_ = 0;            // sequences this emulator does not know
 
  private:

@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -85,18 +86,29 @@ class NativeWindow {
   Handle view_handle_ = 0;
   std::shared_ptr<Picture> picture_;
   Display* display_ = nullptr;  // SDL's X connection; null on other systems
+  TerminalWindow terminal_;     // zeros where it cannot be found
 };
 
+// Between the panel and a window opened beside it.
+constexpr int kPanelGap = 8;
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
 bool NativeWindow::StartVideo(std::string& error) {
+  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("SDL_VIDEODRIVER")) {
+    error = "neither DISPLAY nor WAYLAND_DISPLAY is set; glimmet2 needs a graphical desktop";
+    return false;
+  }
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  // Straight to X11 shared memory, not through OpenGL: about twice as fast.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Without a runtime directory no Wayland compositor can be reached, and
   // trying only makes libwayland print a complaint of its own.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (std::getenv("XDG_RUNTIME_DIR") == nullptr && !(wayland && wayland[0] == '/'))
+  if (!Set("XDG_RUNTIME_DIR") && !(wayland && wayland[0] == '/') && !Set("SDL_VIDEODRIVER"))
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (block_.options_.display_lost_ != nullptr) HookDisplayLoss(block_.options_.display_lost_);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error, "SDL cannot start its video");
@@ -107,6 +119,10 @@ bool NativeWindow::StartVideo(std::string& error) {
     error = "no display (SDL could only find its '" + name + "' video driver)";
     return false;
   }
+  // On X11, straight to shared memory rather than through OpenGL: about
+  // twice as fast. SDL's Wayland driver has no framebuffer of its own and
+  // needs the accelerated one.
+  if (name == "x11") SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   return true;
 }
 
@@ -166,12 +182,26 @@ bool NativeWindow::AddRecords(std::string& error) {
   return true;
 }
 
-// SDL places the client area; move it so the frame's corner is at (x, y).
+// SDL places the client area; move it so that the frame's corner is at
+// (x, y), or beside the panel where the frame there would cover it. Only
+// X11 has positions; the frame is known once the window is shown.
 void NativeWindow::Place() {
-  int top = 0, left = 0;
-  if (SDL_GetWindowBordersSize(window_, &top, &left, nullptr, nullptr) == 0 &&
-      (top != 0 || left != 0))
-    SDL_SetWindowPosition(window_, block_.x_ + left, block_.y_ + top);
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0)
+    top = left = bottom = right = 0;
+  const ScreenRect frame{block_.x_, block_.y_, block_.width_ + left + right,
+                         block_.height_ + top + bottom};
+  ScreenPoint corner{frame.x_, frame.y_};
+  ScreenRect panel, work;
+  SDL_Rect usable;
+  if (display_ != nullptr &&
+      PanelOnScreen(display_, terminal_, block_.options_.terminal_, panel) &&
+      SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &usable) == 0) {
+    work = {usable.x, usable.y, usable.w, usable.h};
+    corner = ChooseCorner(frame, panel, work, kPanelGap);
+  }
+  if (corner.x_ != block_.x_ || corner.y_ != block_.y_ || top != 0 || left != 0)
+    SDL_SetWindowPosition(window_, corner.x_ + left, corner.y_ + top);
 }
 
 // A click on the panel raises the terminal, which could then cover the
@@ -182,7 +212,11 @@ void NativeWindow::KeepInView() {
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
     display_ = info.info.x11.display;
-    if (KeepAboveTerminal(display_, info.info.x11.window)) return;
+    terminal_ = FindTerminalWindow(display_, info.info.x11.window);
+    if (terminal_.top_level_ != 0) {
+      KeepAbove(display_, info.info.x11.window, terminal_);
+      return;
+    }
   }
   SDL_SetWindowAlwaysOnTop(window_, SDL_TRUE);
 }

@@ -25,6 +25,16 @@ constexpr Colour kWindowText = 0x000000;
 // it with status 1.
 using DisplayLostHandler = void (*)();
 
+// Where the control panel lies in the terminal, so that the window can open
+// beside it rather than over it: the panel's size in cells, and the
+// terminal's text area in cells and, where the terminal tells, in pixels
+// (0 where it does not).
+struct TerminalGrid {
+  int panel_columns_ = 0, panel_rows_ = 0;
+  int columns_ = 0, rows_ = 0;
+  int pixel_width_ = 0, pixel_height_ = 0;
+};
+
 struct ViewOptions {
   DisplayLostHandler display_lost_ = nullptr;
   // The window's icon, icon_size_ by icon_size_, row by row; none if empty.
@@ -33,6 +43,7 @@ struct ViewOptions {
   // The asynchronous signals that the program thread alone takes: the
   // window thread blocks them.
   std::vector<int> program_signals_;
+  TerminalGrid terminal_;  // no panel to keep clear when its sizes are 0
 };
 
 struct ViewSize {

@@ -3,8 +3,15 @@
 
 #include <X11/Xutil.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace glimmet {
 
@@ -63,6 +70,95 @@ Window TopLevelOf(Display* display, Window id) {
   return found != 0 ? found : below_root;
 }
 
+// One property of a window as 32-bit items (XIDs, atoms, cardinals), at
+// most `most` of them; empty when it is absent or of another format.
+std::vector<unsigned long> Property(Display* display, Window w, const char* name,
+                                    long most = 1) {
+  std::vector<unsigned long> items;
+  const Atom atom = XInternAtom(display, name, True);
+  if (atom == None) return items;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, w, atom, 0, most, False, AnyPropertyType, &type, &format,
+                         &count, &left, &data) == Success &&
+      format == 32 && data != nullptr) {
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    items.assign(values, values + count);
+  }
+  if (data != nullptr) XFree(data);
+  return items;
+}
+
+// The parent of a process, from /proc; 0 when it cannot be read.
+pid_t ParentOf(pid_t pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  std::FILE* f = std::fopen(path, "r");
+  if (f == nullptr) return 0;
+  char text[512];
+  const std::size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  text[n] = '\0';
+  const char* end = std::strrchr(text, ')');  // the name may hold anything
+  int parent = 0;
+  if (end == nullptr || std::sscanf(end + 1, " %*c %d", &parent) != 1) return 0;
+  return parent;
+}
+
+bool IsAncestor(pid_t candidate) {
+  for (pid_t p = getppid(); p > 1; p = ParentOf(p))
+    if (p == candidate) return true;
+  return false;
+}
+
+// The process id a window names is this machine's only if it names this
+// machine, when it names one at all.
+bool OnThisMachine(Display* display, Window w) {
+  XTextProperty machine{};
+  if (!XGetWMClientMachine(display, w, &machine) || machine.value == nullptr) return true;
+  char host[256] = "";
+  gethostname(host, sizeof host - 1);
+  const bool same = std::strncmp(reinterpret_cast<char*>(machine.value), host,
+                                 machine.nitems) == 0 && host[machine.nitems] == '\0';
+  XFree(machine.value);
+  return same;
+}
+
+// The window with the focus, if it is a normal top-level window of a
+// process this one descends from: the terminal the user typed the command
+// in.
+Window ActiveTerminal(Display* display, Window own) {
+  const Window root = DefaultRootWindow(display);
+  const auto active = Property(display, root, "_NET_ACTIVE_WINDOW");
+  if (active.empty() || active[0] == 0 || active[0] == own) return 0;
+  const Window w = active[0];
+  lookup_errors = 0;
+  XErrorHandler former = XSetErrorHandler(CountLookupError);
+  const auto types = Property(display, w, "_NET_WM_WINDOW_TYPE", 16);
+  const Atom normal = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
+  const bool is_normal =
+      types.empty() || std::find(types.begin(), types.end(), normal) != types.end();
+  const auto pid = Property(display, w, "_NET_WM_PID");
+  const bool ours = !pid.empty() && OnThisMachine(display, w) &&
+                    IsAncestor(static_cast<pid_t>(pid[0]));
+  const bool managed = HasWmState(display, w);
+  XSync(display, False);
+  XSetErrorHandler(former);
+  return !lookup_errors && is_normal && ours && managed ? w : 0;
+}
+
+// The window that WINDOWID names, or 0.
+Window WindowFromEnvironment() {
+  const char* text = std::getenv("WINDOWID");
+  if (text == nullptr || *text == '\0') return 0;
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(text, &end, 0);
+  if (*end != '\0' || id == 0) return 0;
+  return static_cast<Window>(id);
+}
+
 }  // namespace
 
 void HookDisplayLoss(void (*lost)()) {
@@ -70,20 +166,40 @@ void HookDisplayLoss(void (*lost)()) {
   XSetIOErrorHandler(OnDisplayLost);
 }
 
-Window FindTerminalWindow(Display* display, Window own) {
-  const char* text = std::getenv("WINDOWID");
-  if (text == nullptr || *text == '\0') return 0;
-  char* end = nullptr;
-  const unsigned long id = std::strtoul(text, &end, 0);
-  if (*end != '\0' || id == 0) return 0;
-  const Window top = TopLevelOf(display, static_cast<Window>(id));
-  return top == own ? 0 : top;
+TerminalWindow FindTerminalWindow(Display* display, Window own) {
+  if (const Window named = WindowFromEnvironment()) {
+    const Window top = TopLevelOf(display, named);
+    if (top != 0 && top != own) return {top, named};
+  }
+  const Window active = ActiveTerminal(display, own);
+  return {active, active};
 }
 
-bool KeepAboveTerminal(Display* display, Window own) {
-  const Window terminal = FindTerminalWindow(display, own);
-  if (terminal == 0) return false;
-  XSetTransientForHint(display, own, terminal);
+void KeepAbove(Display* display, Window own, const TerminalWindow& terminal) {
+  XSetTransientForHint(display, own, terminal.top_level_);
+}
+
+bool PanelOnScreen(Display* display, const TerminalWindow& terminal, const TerminalGrid& grid,
+                   ScreenRect& panel) {
+  if (terminal.text_ == 0 || grid.columns_ <= 0 || grid.rows_ <= 0) return false;
+  lookup_errors = 0;
+  XErrorHandler former = XSetErrorHandler(CountLookupError);
+  XWindowAttributes a{};
+  int x = 0, y = 0;
+  Window child = 0;
+  const bool read = XGetWindowAttributes(display, terminal.text_, &a) &&
+                    XTranslateCoordinates(display, terminal.text_, DefaultRootWindow(display),
+                                          0, 0, &x, &y, &child);
+  XSync(display, False);
+  XSetErrorHandler(former);
+  if (!read || lookup_errors || a.width <= 0 || a.height <= 0) return false;
+  const bool told = grid.pixel_width_ > 0 && grid.pixel_height_ > 0;
+  const double cell_width = (told ? grid.pixel_width_ : a.width) / double(grid.columns_);
+  const double cell_height = (told ? grid.pixel_height_ : a.height) / double(grid.rows_);
+  const int extra_x = told ? std::max(0, a.width - grid.pixel_width_) : 0;
+  const int extra_y = told ? std::max(0, a.height - grid.pixel_height_) : 0;
+  panel = {x, y, extra_x + static_cast<int>(std::ceil(grid.panel_columns_ * cell_width)),
+           extra_y + static_cast<int>(std::ceil(grid.panel_rows_ * cell_height))};
   return true;
 }
 

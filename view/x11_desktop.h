@@ -1,9 +1,12 @@
 // The field window's place on an X11 desktop, straight through Xlib on the
-// window thread: finding the terminal's own window, keeping the field
-// above it, and hearing of a lost X server.
+// window thread: finding the terminal's own window, keeping the field above
+// it, keeping the panel in it clear, and hearing of a lost X server.
 #pragma once
 
 #include <X11/Xlib.h>
+
+#include "view/placement.h"
+#include "view/view_window.h"
 
 namespace glimmet {
 
@@ -12,13 +15,30 @@ namespace glimmet {
 // the status it wants.
 void HookDisplayLoss(void (*lost)());
 
-// The terminal's top-level window, or 0 when it cannot be found: the window
-// that WINDOWID names (many terminals publish it), walked up to the window
-// that the window manager manages. `own` is never the answer.
-Window FindTerminalWindow(Display* display, Window own);
+// The terminal's windows: the top-level one that the window manager
+// manages, and the one that holds the text (the same, or a child of it).
+struct TerminalWindow {
+  Window top_level_ = 0;
+  Window text_ = 0;
+};
+
+// The terminal's windows, or zeros when they cannot be found: the window
+// that WINDOWID names, where the terminal publishes it; else the window
+// that has the focus as the program starts, if it is a normal top-level
+// window of a process this program descends from (on this machine). `own`
+// is never the answer.
+TerminalWindow FindTerminalWindow(Display* display, Window own);
 
 // Makes `own` a transient of the terminal's window, so that it stays above
-// that window and no other; false when the terminal's window is not known.
-bool KeepAboveTerminal(Display* display, Window own);
+// that window and no other.
+void KeepAbove(Display* display, Window own, const TerminalWindow& terminal);
+
+// The panel's rectangle on the screen, from the text window's origin and
+// the terminal's cell size; false when the window's geometry cannot be read.
+// Where the terminal tells its text area in pixels, whatever the window has
+// beyond it (borders, a menu bar, tabs) is counted in, since it may lie
+// before the panel.
+bool PanelOnScreen(Display* display, const TerminalWindow& terminal, const TerminalGrid& grid,
+                   ScreenRect& panel);
 
 }  // namespace glimmet
