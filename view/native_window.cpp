@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "view/wayland_desktop.h"
 #include "view/window_channel.h"
 #include "view/x11_desktop.h"
 
@@ -73,6 +74,8 @@ class NativeWindow {
   bool StartVideo(std::string& error);
   bool AddRecords(std::string& error);
   void Place();
+  void HoldSize();
+  bool FramedByLibdecor() const;
   void KeepInView();
   void SetIcon();
   bool Wait();
@@ -87,6 +90,8 @@ class NativeWindow {
   std::shared_ptr<Picture> picture_;
   Display* display_ = nullptr;  // SDL's X connection; null on other systems
   TerminalWindow terminal_;     // zeros where it cannot be found
+  bool on_wayland_ = false;
+  bool compositor_decorates_ = false;
 };
 
 // Between the panel and a window opened beside it.
@@ -123,6 +128,8 @@ bool NativeWindow::StartVideo(std::string& error) {
   // twice as fast. SDL's Wayland driver has no framebuffer of its own and
   // needs the accelerated one.
   if (name == "x11") SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  on_wayland_ = name == "wayland";
+  if (on_wayland_) compositor_decorates_ = CompositorDecorates();
   return true;
 }
 
@@ -134,6 +141,7 @@ bool NativeWindow::Open(std::string& error) {
   if (!StartVideo(error)) return false;
   Uint32 flags = block_.style_;
   if (flags == 0) flags = block_.caption_.empty() ? SDL_WINDOW_BORDERLESS : 0;
+  if (FramedByLibdecor()) flags |= SDL_WINDOW_RESIZABLE;
   window_ = SDL_CreateWindow(block_.caption_.c_str(), block_.x_, block_.y_,
                              block_.width_, block_.height_, flags | SDL_WINDOW_HIDDEN);
   if (window_ == nullptr) return Fail(error, "SDL cannot create the window");
@@ -142,6 +150,7 @@ bool NativeWindow::Open(std::string& error) {
   KeepInView();
   SetIcon();
   SDL_ShowWindow(window_);
+  HoldSize();
   Place();
   // Showing may have given the window a new framebuffer.
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
@@ -202,6 +211,26 @@ void NativeWindow::Place() {
   }
   if (corner.x_ != block_.x_ || corner.y_ != block_.y_ || top != 0 || left != 0)
     SDL_SetWindowPosition(window_, corner.x_ + left, corner.y_ + top);
+}
+
+// A tiling Wayland compositor floats a window whose least and greatest
+// sizes are the same when it is first shown, and tiles any other; SDL says
+// so only when asked, and it must be before the first picture maps the
+// window.
+void NativeWindow::HoldSize() {
+  if (!on_wayland_) return;  // X11 window managers take the size hints
+  SDL_SetWindowMinimumSize(window_, block_.width_, block_.height_);
+  // libdecor 0.1.1 crashes at the next configure (a change of focus) once a
+  // frame has a greatest size: there the window is resizable, and a new
+  // size is undone.
+  if (!FramedByLibdecor()) SDL_SetWindowMaximumSize(window_, block_.width_, block_.height_);
+}
+
+// Where SDL frames its Wayland window with libdecor: as SDL decides it.
+bool NativeWindow::FramedByLibdecor() const {
+  return on_wayland_ && SDL_GetHintBoolean(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, SDL_TRUE) &&
+         (SDL_GetHintBoolean(SDL_HINT_VIDEO_WAYLAND_PREFER_LIBDECOR, SDL_FALSE) ||
+          !compositor_decorates_);
 }
 
 // A click on the panel raises the terminal, which could then cover the
@@ -269,9 +298,15 @@ void NativeWindow::HandleEvents() {
     if (event.type != SDL_WINDOWEVENT || window_ == nullptr ||
         event.window.windowID != window_id_)
       continue;
-    if (event.window.event == SDL_WINDOWEVENT_CLOSE) Close();
-    else if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+      Close();
+    } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
       SDL_UpdateWindowSurface(window_);
+    } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED &&
+               (event.window.data1 != block_.width_ || event.window.data2 != block_.height_)) {
+      // One pixel a cell: a window made larger by hand gets its size back.
+      SDL_SetWindowSize(window_, block_.width_, block_.height_);
+    }
   }
 }
 
