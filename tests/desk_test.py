@@ -15,8 +15,11 @@ Usage: desk_test.py PROGRAM   (DISPLAY set to a private X server without a
 window manager; the test starts openbox itself)
 """
 import os
+import collections
+import json
 import shlex
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -73,8 +76,20 @@ class Image:
     that comes back empty or short is a failed one and is taken again: two
     failed captures would compare equal."""
 
-    def __init__(self, window="root"):
-        wait(lambda: self.capture(window), f"a whole screenshot of window {window}")
+    def __init__(self, window="root", ppm=None):
+        if ppm is None:
+            wait(lambda: self.capture(window), f"a whole screenshot of window {window}")
+        elif not self.parse(ppm()):
+            wait(lambda: self.parse(ppm()), "a whole screenshot")
+
+    def parse(self, data):
+        """Takes a binary PPM (P6, 8 bits), as grim writes it."""
+        fields = data.split(maxsplit=4)
+        if len(fields) < 5 or fields[0] != b"P6":
+            return False
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.data = fields[4][:3 * self.width * self.height]
+        return self.width > 0 and len(self.data) == 3 * self.width * self.height
 
     def capture(self, window):
         size = output("xwininfo", *(["-root"] if window == "root" else ["-id", str(window)]))
@@ -101,12 +116,71 @@ class Image:
     def __eq__(self, other):
         return self.data == other.data
 
+    def crop(self, x, y, width, height):
+        image = Image.__new__(Image)
+        image.width, image.height = width, height
+        image.data = b"".join(self.data[3 * ((y + j) * self.width + x):
+                                        3 * ((y + j) * self.width + x + width)]
+                              for j in range(height))
+        return image
+
+
+def reddish(r, g, b):
+    """The terminals' reds: xterm's cd0000 and ff0000, foot's cc9393 and dca3a3."""
+    return r > 100 and r - max(g, b) > 40
+
+
+def find_red_cell(image):
+    """The origin and size of the red cell a terminal's script marks, near
+    the top-left of `image`; None while there is none."""
+    marked = reddish
+
+    red = [(x, y) for y in range(image.height) for x in range(image.width)
+           if marked(*image.pixel(x, y))]
+    if not red:
+        return None
+    # The cell is one solid colour; reddish fringes of text are not.
+    colour = collections.Counter(image.pixel(x, y) for x, y in red).most_common(1)[0][0]
+    red = [(x, y) for x, y in red if image.pixel(x, y) == colour]
+    xs, ys = [x for x, _ in red], [y for _, y in red]
+    return (min(xs), min(ys)), (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+
+
+class PanelReader:
+    """Reads the panel off a terminal's pixels: shot() gives an image whose
+    origin is `origin` from the text's top-left, cells of `cell_size`."""
+
+    def cell(self, image, row, column):
+        width, height = self.cell_size
+        return image.block(self.origin[0] + (column - 1) * width,
+                           self.origin[1] + (row - 1) * height, width, height)
+
+    def red(self, row, column):
+        return any(reddish(*p) for p in self.cell(self.shot(), row, column))
+
+    def counter(self):
+        """The generation counter as a number, or None while it cannot be read.
+        Digits 0 to 8 stand in the heading of the rule rows in the same
+        colours; the one digit that matches none of them is 9."""
+        image = self.shot()
+        heading_row, heading = LAYOUT.find("012345678")
+        digits = {tuple(self.cell(image, heading_row, heading + d)): str(d) for d in range(9)}
+        row, first = LAYOUT.counter()
+        blank = tuple(self.cell(image, row, first - 1))
+        text = ""
+        for column in range(first, first + 8):
+            cell = tuple(self.cell(image, row, column))
+            if cell == blank:
+                return None
+            text += digits.get(cell, "9")
+        return int(text)
+
 
 def xprop(window, name):
     return output("xprop", "-id", str(window), name).strip()
 
 
-class Terminal:
+class Terminal(PanelReader):
     """A terminal emulator that shows earlier work and marks its top-left
     cell, then runs the program each time it is told, `runs` times; after
     each run its shell reads, for half a second, whatever input is left for
@@ -165,14 +239,10 @@ class Terminal:
     def measure(self):
         """Finds the red cell: the origin of the text and the cells' size."""
         image = self.shot()
-        red = [(x, y) for y in range(min(image.height, 80)) for x in range(min(image.width, 80))
-               if image.pixel(x, y)[0] > 120 and max(image.pixel(x, y)[1:]) < 60]
-        if not red:
-            return False
-        xs, ys = [x for x, _ in red], [y for _, y in red]
-        self.origin = (min(xs), min(ys))
-        self.cell_size = (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
-        return True
+        found = find_red_cell(image.crop(0, 0, min(image.width, 80), min(image.height, 80)))
+        if found:
+            self.origin, self.cell_size = found
+        return found is not None
 
     def close(self):
         self.process.kill()
@@ -223,32 +293,6 @@ class Terminal:
         self.point_at(row, column)
         subprocess.run(["xdotool", "click", "--repeat", str(times), "--delay", "80", "1"],
                        check=True)
-
-    # Reading the panel off the terminal's pixels.
-    def cell(self, image, row, column):
-        width, height = self.cell_size
-        return image.block(self.origin[0] + (column - 1) * width,
-                           self.origin[1] + (row - 1) * height, width, height)
-
-    def red(self, row, column):
-        return any(r > 150 and g < 100 and b < 100 for r, g, b in self.cell(self.shot(), row, column))
-
-    def counter(self):
-        """The generation counter as a number, or None while it cannot be read.
-        Digits 0 to 8 stand in the heading of the rule rows in the same
-        colours; the one digit that matches none of them is 9."""
-        image = self.shot()
-        heading_row, heading = LAYOUT.find("012345678")
-        digits = {tuple(self.cell(image, heading_row, heading + d)): str(d) for d in range(9)}
-        row, first = LAYOUT.counter()
-        blank = tuple(self.cell(image, row, first - 1))
-        text = ""
-        for column in range(first, first + 8):
-            cell = tuple(self.cell(image, row, column))
-            if cell == blank:
-                return None
-            text += digits.get(cell, "9")
-        return int(text)
 
 
 def settle(term):
@@ -487,6 +531,184 @@ class ScreenDefaults(unittest.TestCase):
         left = shown()
         for text in ("GLIMMET2", "neighbors", "Generation", "QUIT"):
             self.assertNotIn(text, left, "the panel was left on the screen")
+
+
+# The script a Wayland terminal runs: the red cell, then the program when
+# told, its status, and a wait.
+def wayland_script(folder, program):
+    return (f'printf "\\033[H\\033[2J\\033[41m \\033[0m"; : >{folder}/ready; '
+            f'read _ <{folder}/go; {program} 2>{folder}/stderr; echo $? >{folder}/status; '
+            f'read _ <{folder}/go')
+
+
+class WaylandTerminal(PanelReader):
+    """foot on a Wayland compositor, running the program once: `run`
+    starts a command there, `shoot` gives a PPM of the whole screen."""
+
+    def __init__(self, folder, program, run, shoot):
+        self.folder, self.shoot = folder, shoot
+        os.mkfifo(os.path.join(folder, "go"), 0o666)
+        self.process = run(["foot", "-e", "sh", "-c", wayland_script(folder, program)])
+        wait(lambda: os.path.exists(os.path.join(folder, "ready")), "foot to start")
+        wait(self.measure, "the marked cell in foot")
+
+    def measure(self):
+        found = find_red_cell(Image(ppm=self.shoot))
+        if found:
+            self.screen_origin, self.cell_size = found
+            self.origin = self.screen_origin
+        return found is not None
+
+    def shot(self):
+        return Image(ppm=self.shoot)
+
+    def cell_centre(self, row, column):
+        width, height = self.cell_size
+        return (self.screen_origin[0] + (column - 1) * width + width // 2,
+                self.screen_origin[1] + (row - 1) * height + height // 2)
+
+    def release(self):
+        with open(os.path.join(self.folder, "go"), "w") as f:
+            f.write("\n")
+
+    def status(self):
+        return e2e_test.read_status(os.path.join(self.folder, "status"))
+
+    def errors(self):
+        return read_file(os.path.join(self.folder, "stderr"))
+
+    def close(self):
+        self.process.kill()
+        self.process.wait()
+
+
+class Sway(unittest.TestCase):
+    """Native Wayland: sway without a display of its own (headless, no
+    Xwayland), foot in it, and the program with only WAYLAND_DISPLAY set.
+    sway will not run as root, so everything there runs as nobody then;
+    wayvnc gives the headless seat its pointer."""
+
+    @classmethod
+    def setUpClass(cls):
+        # A folder of its own in /tmp: the test run's scratch folder is closed
+        # to other users.
+        cls.dir = tempfile.mkdtemp(prefix="glimmet2-sway-", dir="/tmp")
+        os.chmod(cls.dir, 0o755)
+        cls.runtime = os.path.join(cls.dir, "run")
+        os.mkdir(cls.runtime, 0o700)
+        cls.program = os.path.join(cls.dir, "glimmet2")
+        shutil.copy(PROGRAM, cls.program)
+        config = os.path.join(cls.dir, "config")
+        with open(config, "w") as f:
+            f.write("output HEADLESS-1 resolution 1280x1024\nxwayland disable\n"
+                    "default_border normal\n")
+        cls.as_user = []
+        if os.geteuid() == 0:
+            os.chown(cls.runtime, 65534, 65534)
+            cls.as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        cls.env = {"PATH": os.environ["PATH"], "HOME": cls.runtime,
+                   "XDG_RUNTIME_DIR": cls.runtime, "WLR_BACKENDS": "headless",
+                   "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman",
+                   "GLIMMET2_TEST_RUN": os.environ.get("GLIMMET2_TEST_RUN", "")}
+        cls.sway = cls.start(["sway", "-c", config])
+        wait(lambda: cls.sockets(), "sway's sockets")
+        cls.env["WAYLAND_DISPLAY"], cls.env["SWAYSOCK"] = cls.sockets()
+        with socket.socket() as probe:  # a free port for wayvnc
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        cls.vnc = cls.start(["wayvnc", "127.0.0.1", str(port)])
+        wait(lambda: "pointer" in cls.swaymsg("-t", "get_seats"), "wayvnc's pointer")
+
+    @classmethod
+    def tearDownClass(cls):
+        for process in (cls.vnc, cls.sway):
+            process.terminate()
+            process.wait()
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    @classmethod
+    def start(cls, argv):
+        return subprocess.Popen(cls.as_user + ["env", "-i"] +
+                                [f"{k}={v}" for k, v in cls.env.items()] + argv,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    @classmethod
+    def sockets(cls):
+        names = os.listdir(cls.runtime)
+        wayland = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
+        ipc = [n for n in names if n.startswith("sway-ipc")]
+        return (wayland[0], os.path.join(cls.runtime, ipc[0])) if wayland and ipc else None
+
+    @classmethod
+    def swaymsg(cls, *args):
+        return subprocess.run(cls.as_user + ["env", "-i"] +
+                              [f"{k}={v}" for k, v in cls.env.items()] + ["swaymsg", *args],
+                              capture_output=True, text=True).stdout
+
+    def grim(self):
+        return subprocess.run(self.as_user + ["env", "-i"] +
+                              [f"{k}={v}" for k, v in self.env.items()] +
+                              ["grim", "-t", "ppm", "-"], capture_output=True).stdout
+
+    def field(self):
+        """The field window's node in sway's tree, or None."""
+        def walk(node):
+            if node.get("name") == "Glimmet":
+                return node
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                if found := walk(child):
+                    return found
+            return None
+        tree = self.swaymsg("-t", "get_tree")
+        return walk(json.loads(tree)) if tree else None
+
+    def click(self, term, row, column):
+        x, y = term.cell_centre(row, column)
+        self.swaymsg("seat", "-", "cursor", "set", str(x), str(y))
+        self.swaymsg("seat", "-", "cursor", "press", "button1")
+        self.swaymsg("seat", "-", "cursor", "release", "button1")
+        # sway draws the pointer into its screenshots: out of the panel's way.
+        self.swaymsg("seat", "-", "cursor", "set", "1270", "1010")
+
+    def start_program(self):
+        folder = tempfile.mkdtemp(dir=self.dir)
+        os.chmod(folder, 0o777)
+        term = WaylandTerminal(folder, self.program, self.start, self.grim)
+        self.addCleanup(term.close)
+        term.release()
+        wait(lambda: self.field() is not None, "the field window")
+        wait(lambda: (term.counter() or 0) > 0, "the generations")
+        return term
+
+    def test_the_field_floats_shows_pauses_and_quits(self):
+        term = self.start_program()
+        node = self.field()
+        self.assertEqual(node["type"], "floating_con", "the field window is tiled")
+        self.assertEqual((node["window_rect"]["width"], node["window_rect"]["height"]), (100, 100))
+        x = node["rect"]["x"] + node["window_rect"]["x"]
+        y = node["rect"]["y"] + node["window_rect"]["y"]
+        shown = Image(ppm=self.grim).crop(x, y, 100, 100)
+        self.assertGreater(len(set(shown.block(0, 0, 100, 100))), 2, "no field in the window")
+        self.click(term, *LAYOUT.button("PAUSE"))
+        settle_wayland = lambda: [self.click(term, *LAYOUT.count(SURVIVE, 8)),
+                                  wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)), "a click"),
+                                  self.click(term, *LAYOUT.count(SURVIVE, 8)),
+                                  wait(lambda: not term.red(*LAYOUT.count(SURVIVE, 8)), "a click")]
+        settle_wayland()
+        count = term.counter()
+        settle_wayland()
+        self.assertEqual(term.counter(), count, "generations ran while paused")
+        self.click(term, *LAYOUT.button("QUIT"))
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
+        self.assertEqual(term.errors(), "")
+
+    def test_closing_the_window_ends_it(self):
+        term = self.start_program()
+        self.swaymsg('[title="Glimmet"]', "kill")
+        wait(lambda: term.status() is not None, "closing the window to end the program")
+        self.assertEqual(term.status(), 0)
+        self.assertEqual(term.errors(), "")
 
 
 if __name__ == "__main__":
