@@ -17,6 +17,7 @@ window manager; the test starts openbox itself)
 import os
 import collections
 import json
+import re
 import shlex
 import shutil
 import socket
@@ -84,11 +85,11 @@ class Image:
 
     def parse(self, data):
         """Takes a binary PPM (P6, 8 bits), as grim writes it."""
-        fields = data.split(maxsplit=4)
-        if len(fields) < 5 or fields[0] != b"P6":
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+        if header is None:
             return False
-        self.width, self.height = int(fields[1]), int(fields[2])
-        self.data = fields[4][:3 * self.width * self.height]
+        self.width, self.height = int(header[1]), int(header[2])
+        self.data = data[header.end():header.end() + 3 * self.width * self.height]
         return self.width > 0 and len(self.data) == 3 * self.width * self.height
 
     def capture(self, window):
@@ -139,11 +140,27 @@ def find_red_cell(image):
            if marked(*image.pixel(x, y))]
     if not red:
         return None
-    # The cell is one solid colour; reddish fringes of text are not.
+    # The cell is one solid patch of one colour; reddish fringes of text,
+    # and stray pixels of that colour elsewhere, are not.
     colour = collections.Counter(image.pixel(x, y) for x, y in red).most_common(1)[0][0]
-    red = [(x, y) for x, y in red if image.pixel(x, y) == colour]
+    left = {(x, y) for x, y in red if image.pixel(x, y) == colour}
+    patches = []
+    while left:
+        patch, edge = set(), [left.pop()]
+        while edge:
+            x, y = edge.pop()
+            patch.add((x, y))
+            for near in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+                if near in left:
+                    left.remove(near)
+                    edge.append(near)
+        patches.append(patch)
+    red = max(patches, key=len)
     xs, ys = [x for x, _ in red], [y for _, y in red]
-    return (min(xs), min(ys)), (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+    size = (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+    if not all(3 <= side <= 64 for side in size) or len(red) != size[0] * size[1]:
+        return None  # not a cell: a screen still being drawn
+    return (min(xs), min(ys)), size
 
 
 class PanelReader:
@@ -707,6 +724,126 @@ class Sway(unittest.TestCase):
         term = self.start_program()
         self.swaymsg('[title="Glimmet"]', "kill")
         wait(lambda: term.status() is not None, "closing the window to end the program")
+        self.assertEqual(term.status(), 0)
+        self.assertEqual(term.errors(), "")
+
+
+class Weston(unittest.TestCase):
+    """Native Wayland with a frame drawn by the program's side (libdecor):
+    weston's X11 backend, a window on the test's X server that gives weston
+    a seat and takes xdotool's clicks, foot in it, the program with only
+    WAYLAND_DISPLAY set."""
+
+    # A weston of its own for each test: it places windows where its random
+    # numbers say, the same sequence each time it starts.
+    def setUp(self):
+        cls = type(self)
+        cls.dir = tempfile.mkdtemp(prefix="glimmet2-weston-")
+        os.chmod(cls.dir, 0o700)
+        cls.env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        cls.env.update(XDG_RUNTIME_DIR=cls.dir, WAYLAND_DISPLAY="wayland-glimmet2")
+        cls.weston = subprocess.Popen(
+            ["weston", "--backend=x11-backend.so", "--width=1000", "--height=700",
+             "--socket=wayland-glimmet2", "--idle-time=0"],
+            env=dict(os.environ, XDG_RUNTIME_DIR=cls.dir),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait(lambda: os.path.exists(os.path.join(cls.dir, "wayland-glimmet2")), "weston")
+        wait(lambda: cls.output() is not None, "weston's window")
+        # weston follows the pointer only once it has entered its window, and
+        # the window opened under it: out, and in again.
+        subprocess.run(["xdotool", "mousemove", "1270", "1010"], check=True)
+        wait(lambda: output("xdotool", "getmouselocation").startswith("x:1270 "), "the pointer")
+
+    def tearDown(self):
+        self.weston.terminate()
+        self.weston.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    @classmethod
+    def output(cls):
+        """weston's window on the X server: (id, x, y)."""
+        for line in output("xwininfo", "-root", "-tree").splitlines():
+            if "Weston Compositor" in line:
+                window = int(line.split()[0], 16)
+                return (window, *geometry(window)[:2])
+        return None
+
+    def shoot(self):
+        return subprocess.run(["import", "-window", str(self.output()[0]), "-depth", "8", "ppm:-"],
+                              capture_output=True).stdout
+
+    def run_there(self, argv):
+        return subprocess.Popen(argv, env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def click_at(self, x, y):
+        _, left, top = self.output()
+        subprocess.run(["xdotool", "mousemove", str(left + x), str(top + y)], check=True)
+        wait(lambda: output("xdotool", "getmouselocation").startswith(
+            f"x:{left + x} y:{top + y} "), "the pointer")
+        subprocess.run(["xdotool", "click", "1"], check=True)
+
+    def field(self, term):
+        """The field window's picture on weston's screen, (x, y, width,
+        height): where the screen changes beside the counter, as
+        generations run."""
+        row, first = LAYOUT.counter()
+        counter = (*term.cell_centre(row, first), *term.cell_size)
+        before = Image(ppm=self.shoot)
+        time.sleep(0.3)
+        after = Image(ppm=self.shoot)
+        changed = [(x, y) for y in range(40, after.height) for x in range(after.width)
+                   if before.pixel(x, y) != after.pixel(x, y) and
+                   not (abs(y - counter[1]) <= counter[3] and
+                        counter[0] - counter[2] <= x <= counter[0] + 8 * counter[2])]
+        if not changed:
+            return None
+        xs, ys = [x for x, _ in changed], [y for _, y in changed]
+        return min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+
+    def raise_terminal(self, term):
+        """weston places windows where it likes and raises what is clicked:
+        a click on an empty cell beside the panel brings the terminal up."""
+        self.click_at(*term.cell_centre(20, 60))
+
+    def whole_field(self, term):
+        found = []
+        wait(lambda: found.append(self.field(term)) or
+             (found[-1] or (0, 0, 0, 0))[2:] == (100, 100), "the field window to show the field")
+        return found[-1]
+
+    def start_program(self):
+        folder = tempfile.mkdtemp(dir=self.dir)
+        term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot)
+        self.addCleanup(term.close)
+        term.release()
+        field = self.whole_field(term)
+        self.raise_terminal(term)
+        wait(lambda: (term.counter() or 0) > 0, "the generations")
+        return term, field
+
+    def test_quit(self):
+        term, _ = self.start_program()
+        x, y = term.cell_centre(*LAYOUT.button("QUIT"))
+        self.click_at(x, y)
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
+        self.assertEqual(term.errors(), "")
+
+    def test_the_close_button(self):
+        term, _ = self.start_program()
+        # A click on the panel has moved the focus away from the field
+        # window, where libdecor used to crash.
+        self.click_at(*term.cell_centre(*LAYOUT.count(SURVIVE, 8)))
+        wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)), "a click on the panel")
+        found = []
+        wait(lambda: found.append(self.field(term)) or found[-1] is not None,
+             "a part of the field in view")
+        x, y, width, height = found[-1]
+        self.click_at(x + width // 2, y + height // 2)  # brings the field window up
+        x, y, width, height = self.whole_field(term)
+        self.click_at(x + width - 12, y - 16)  # libdecor's close button, top right
+        wait(lambda: term.status() is not None, "the close button to end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
 
