@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   glimmet::InputState input;
   input.enabled_ = true;
   input.event_mask_ = 15;
-  input.button_mask_ = kButtonMaskBits;
+  input.button_mask_ = glimmet::kButtonMaskBits;
   std::int64_t now = 0;
   std::size_t at = 0;
   while (at < size) {
