@@ -560,10 +560,11 @@ def wayland_script(folder, program):
 
 class WaylandTerminal(PanelReader):
     """foot on a Wayland compositor, running the program once: `run`
-    starts a command there, `shoot` gives a PPM of the whole screen."""
+    starts a command there, `shoot` gives a PPM of the whole screen,
+    `click_at` clicks a point of it."""
 
-    def __init__(self, folder, program, run, shoot):
-        self.folder, self.shoot = folder, shoot
+    def __init__(self, folder, program, run, shoot, click_at):
+        self.folder, self.shoot, self.click_at = folder, shoot, click_at
         os.mkfifo(os.path.join(folder, "go"), 0o666)
         self.process = run(["foot", "-e", "sh", "-c", wayland_script(folder, program)])
         wait(lambda: os.path.exists(os.path.join(folder, "ready")), "foot to start")
@@ -583,6 +584,9 @@ class WaylandTerminal(PanelReader):
         width, height = self.cell_size
         return (self.screen_origin[0] + (column - 1) * width + width // 2,
                 self.screen_origin[1] + (row - 1) * height + height // 2)
+
+    def click(self, row, column):
+        self.click_at(*self.cell_centre(row, column))
 
     def release(self):
         with open(os.path.join(self.folder, "go"), "w") as f:
@@ -679,8 +683,7 @@ class Sway(unittest.TestCase):
         tree = self.swaymsg("-t", "get_tree")
         return walk(json.loads(tree)) if tree else None
 
-    def click(self, term, row, column):
-        x, y = term.cell_centre(row, column)
+    def click_at(self, x, y):
         self.swaymsg("seat", "-", "cursor", "set", str(x), str(y))
         self.swaymsg("seat", "-", "cursor", "press", "button1")
         self.swaymsg("seat", "-", "cursor", "release", "button1")
@@ -690,7 +693,7 @@ class Sway(unittest.TestCase):
     def start_program(self):
         folder = tempfile.mkdtemp(dir=self.dir)
         os.chmod(folder, 0o777)
-        term = WaylandTerminal(folder, self.program, self.start, self.grim)
+        term = WaylandTerminal(folder, self.program, self.start, self.grim, self.click_at)
         self.addCleanup(term.close)
         term.release()
         wait(lambda: self.field() is not None, "the field window")
@@ -706,16 +709,12 @@ class Sway(unittest.TestCase):
         y = node["rect"]["y"] + node["window_rect"]["y"]
         shown = Image(ppm=self.grim).crop(x, y, 100, 100)
         self.assertGreater(len(set(shown.block(0, 0, 100, 100))), 2, "no field in the window")
-        self.click(term, *LAYOUT.button("PAUSE"))
-        settle_wayland = lambda: [self.click(term, *LAYOUT.count(SURVIVE, 8)),
-                                  wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)), "a click"),
-                                  self.click(term, *LAYOUT.count(SURVIVE, 8)),
-                                  wait(lambda: not term.red(*LAYOUT.count(SURVIVE, 8)), "a click")]
-        settle_wayland()
+        term.click(*LAYOUT.button("PAUSE"))
+        settle(term)
         count = term.counter()
-        settle_wayland()
+        settle(term)
         self.assertEqual(term.counter(), count, "generations ran while paused")
-        self.click(term, *LAYOUT.button("QUIT"))
+        term.click(*LAYOUT.button("QUIT"))
         wait(lambda: term.status() is not None, "QUIT to end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
@@ -804,7 +803,7 @@ class Weston(unittest.TestCase):
     def raise_terminal(self, term):
         """weston places windows where it likes and raises what is clicked:
         a click on an empty cell beside the panel brings the terminal up."""
-        self.click_at(*term.cell_centre(20, 60))
+        term.click(20, 60)
 
     def whole_field(self, term):
         found = []
@@ -814,7 +813,7 @@ class Weston(unittest.TestCase):
 
     def start_program(self):
         folder = tempfile.mkdtemp(dir=self.dir)
-        term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot)
+        term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot, self.click_at)
         self.addCleanup(term.close)
         term.release()
         field = self.whole_field(term)
@@ -824,8 +823,7 @@ class Weston(unittest.TestCase):
 
     def test_quit(self):
         term, _ = self.start_program()
-        x, y = term.cell_centre(*LAYOUT.button("QUIT"))
-        self.click_at(x, y)
+        term.click(*LAYOUT.button("QUIT"))
         wait(lambda: term.status() is not None, "QUIT to end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
@@ -834,7 +832,7 @@ class Weston(unittest.TestCase):
         term, _ = self.start_program()
         # A click on the panel has moved the focus away from the field
         # window, where libdecor used to crash.
-        self.click_at(*term.cell_centre(*LAYOUT.count(SURVIVE, 8)))
+        term.click(*LAYOUT.count(SURVIVE, 8))
         wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)), "a click on the panel")
         found = []
         wait(lambda: found.append(self.field(term)) or found[-1] is not None,

@@ -33,6 +33,39 @@ int CountLookupError(Display*, XErrorEvent*) {
   return 0;
 }
 
+// While it lives, X errors are counted instead of ending the process, as
+// Xlib's own handler would: a window being looked up may vanish meanwhile.
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* display) : display_(display) {
+    lookup_errors = 0;
+    former_ = XSetErrorHandler(CountLookupError);
+  }
+  ~ErrorTrap() { End(); }
+  ErrorTrap(const ErrorTrap&) = delete;
+  ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+  // An error has come back so far.
+  bool Seen() const { return lookup_errors != 0; }
+  // Waits for the answers to every request made, then gives Xlib its
+  // handler back; true when none was an error.
+  bool Clean() {
+    End();
+    return lookup_errors == 0;
+  }
+
+ private:
+  void End() {
+    if (display_ == nullptr) return;
+    XSync(display_, False);
+    XSetErrorHandler(former_);
+    display_ = nullptr;
+  }
+
+  Display* display_;
+  XErrorHandler former_ = nullptr;
+};
+
 bool HasWmState(Display* display, Window w) {
   const Atom wm_state = XInternAtom(display, "WM_STATE", True);
   if (wm_state == None) return false;
@@ -51,22 +84,19 @@ bool HasWmState(Display* display, Window w) {
 // a window manager manages (it has WM_STATE), else the child of the root.
 // 0 when `id` names no window on this display.
 Window TopLevelOf(Display* display, Window id) {
-  lookup_errors = 0;
-  XErrorHandler former = XSetErrorHandler(CountLookupError);
+  ErrorTrap trap(display);
   Window found = 0, below_root = 0;
   for (Window w = id; w != 0 && found == 0;) {
     Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
-    if (!XQueryTree(display, w, &root, &parent, &children, &count) || lookup_errors) break;
+    if (!XQueryTree(display, w, &root, &parent, &children, &count) || trap.Seen()) break;
     if (children != nullptr) XFree(children);
     if (w == root) break;
     if (HasWmState(display, w)) found = w;
     if (parent == root) below_root = w;
     w = parent == root ? 0 : parent;
   }
-  XSync(display, False);
-  XSetErrorHandler(former);
-  if (lookup_errors) return 0;
+  if (!trap.Clean()) return 0;
   return found != 0 ? found : below_root;
 }
 
@@ -134,8 +164,7 @@ Window ActiveTerminal(Display* display, Window own) {
   const auto active = Property(display, root, "_NET_ACTIVE_WINDOW");
   if (active.empty() || active[0] == 0 || active[0] == own) return 0;
   const Window w = active[0];
-  lookup_errors = 0;
-  XErrorHandler former = XSetErrorHandler(CountLookupError);
+  ErrorTrap trap(display);
   const auto types = Property(display, w, "_NET_WM_WINDOW_TYPE", 16);
   const Atom normal = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
   const bool is_normal =
@@ -144,9 +173,7 @@ Window ActiveTerminal(Display* display, Window own) {
   const bool ours = !pid.empty() && OnThisMachine(display, w) &&
                     IsAncestor(static_cast<pid_t>(pid[0]));
   const bool managed = HasWmState(display, w);
-  XSync(display, False);
-  XSetErrorHandler(former);
-  return !lookup_errors && is_normal && ours && managed ? w : 0;
+  return trap.Clean() && is_normal && ours && managed ? w : 0;
 }
 
 // The window that WINDOWID names, or 0.
@@ -182,17 +209,14 @@ void KeepAbove(Display* display, Window own, const TerminalWindow& terminal) {
 bool PanelOnScreen(Display* display, const TerminalWindow& terminal, const TerminalGrid& grid,
                    ScreenRect& panel) {
   if (terminal.text_ == 0 || grid.columns_ <= 0 || grid.rows_ <= 0) return false;
-  lookup_errors = 0;
-  XErrorHandler former = XSetErrorHandler(CountLookupError);
+  ErrorTrap trap(display);
   XWindowAttributes a{};
   int x = 0, y = 0;
   Window child = 0;
   const bool read = XGetWindowAttributes(display, terminal.text_, &a) &&
                     XTranslateCoordinates(display, terminal.text_, DefaultRootWindow(display),
                                           0, 0, &x, &y, &child);
-  XSync(display, False);
-  XSetErrorHandler(former);
-  if (!read || lookup_errors || a.width <= 0 || a.height <= 0) return false;
+  if (!trap.Clean() || !read || a.width <= 0 || a.height <= 0) return false;
   const bool told = grid.pixel_width_ > 0 && grid.pixel_height_ > 0;
   const double cell_width = (told ? grid.pixel_width_ : a.width) / double(grid.columns_);
   const double cell_height = (told ? grid.pixel_height_ : a.height) / double(grid.rows_);
