@@ -2,8 +2,10 @@
 """GLIMMET2 on a desk as a person has it: real terminal emulators (xterm,
 which speaks SGR mouse reports, and rxvt-unicode, which speaks the old ones
 and obeys requests to resize) under a real window manager (openbox), worked
-with the real pointer through xdotool; and GNU screen with its defaults,
-which has no alternate screen.
+with the real pointer through xdotool; GNU screen with its defaults, which
+has no alternate screen; sway and weston; and the desks most people have,
+GNOME on Wayland and on Xorg and KDE's kwin on Wayland, with GNOME Terminal
+and Konsole maximized.
 
 What is checked is what a person would see: the terminal's window before
 and after the program, pixel for pixel; the panel read off the terminal's
@@ -563,12 +565,12 @@ class WaylandTerminal(PanelReader):
     starts a command there, `shoot` gives a PPM of the whole screen,
     `click_at` clicks a point of it."""
 
-    def __init__(self, folder, program, run, shoot, click_at):
+    def __init__(self, folder, program, run, shoot, click_at, terminal=("foot", "-e")):
         self.folder, self.shoot, self.click_at = folder, shoot, click_at
         os.mkfifo(os.path.join(folder, "go"), 0o666)
-        self.process = run(["foot", "-e", "sh", "-c", wayland_script(folder, program)])
-        wait(lambda: os.path.exists(os.path.join(folder, "ready")), "foot to start")
-        wait(self.measure, "the marked cell in foot")
+        self.process = run([*terminal, "sh", "-c", wayland_script(folder, program)])
+        wait(lambda: os.path.exists(os.path.join(folder, "ready")), f"{terminal[0]} to start")
+        wait(self.measure, f"the marked cell in {terminal[0]}")
 
     def measure(self):
         found = find_red_cell(Image(ppm=self.shoot))
@@ -846,6 +848,240 @@ class Weston(unittest.TestCase):
         self.assertEqual(term.errors(), "")
 
 
+# The desks most people have. Each row: how its compositor or window
+# manager starts on an X server of the test's own (in a D-Bus session of
+# its own), how its terminal starts maximized, and whether the program's
+# X server is that X server or the compositor's Xwayland.
+BIG_DESKS = {
+    "gnome-wayland": dict(
+        session=["gnome-shell", "--nested", "--wayland"], wayland=True,
+        env=dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="GNOME",
+                 MUTTER_DEBUG_DUMMY_MODE_SPECS="1280x1024"),
+        terminal=["gnome-terminal", "--maximize", "--"]),
+    "gnome-xorg": dict(
+        session=["gnome-shell", "--x11", "--replace"], wayland=False,
+        env=dict(XDG_SESSION_TYPE="x11", XDG_CURRENT_DESKTOP="GNOME"),
+        terminal=["gnome-terminal", "--maximize", "--"]),
+    # Konsole at 11 pt, where the old corner covered STEP and QUIT.
+    "kde-wayland": dict(
+        session=["{kwin}", "--x11-display", "{display}", "--xwayland", "--width", "1280",
+                 "--height", "1024", "--socket", "wayland-glimmet2"], wayland=True,
+        env=dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="KDE",
+                 KDE_FULL_SESSION="true", QT_QPA_PLATFORM="wayland"),
+        files={"data/konsole/Glimmet.profile":
+               "[Appearance]\nFont=DejaVu Sans Mono,11,-1,5,50,0,0,0,0,0\n"
+               "[General]\nName=Glimmet\n"},
+        terminal=["konsole", "--profile", "Glimmet", "-e"], maximize_key="super+Prior"),
+}
+
+
+def end_marked(marker):
+    """Ends every process whose environment holds `marker`: whatever a
+    desk started, D-Bus services and the terminal's shell included."""
+    needle = marker.encode() + b"\0"
+    for _ in range(20):
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if needle in f.read() + b"\0" and int(pid) != os.getpid():
+                        found.append(int(pid))
+            except OSError:
+                pass
+        if not found:
+            return
+        for pid in found:
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
+        time.sleep(0.1)
+
+
+class BigDesks(unittest.TestCase):
+    """GNOME on Wayland and on Xorg, and KDE Plasma's kwin on Wayland, each
+    with its own terminal maximized, its panel at the screen's top-left:
+    the field window covers no control, and a real click on QUIT ends the
+    program. On Wayland the terminal is a Wayland client that the program
+    cannot see."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="glimmet2-big-", dir="/tmp")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.marker = f"GLIMMET2_DESK={self.dir}"
+        fifo = os.path.join(self.dir, "display")
+        os.mkfifo(fifo)
+        xvfb = subprocess.Popen(["sh", "-c", f"exec Xvfb -displayfd 3 -noreset -screen 0 "
+                                 f"1280x1024x24 -nolisten tcp 3>{fifo}"],
+                                env=dict(os.environ, GLIMMET2_DESK=self.dir),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(fifo) as f:
+            self.display = ":" + f.readline().strip()
+        self.addCleanup(xvfb.wait)
+        self.addCleanup(xvfb.kill)
+        self.started = []
+        self.addCleanup(lambda: [p.wait() for p in self.started])
+        self.addCleanup(end_marked, self.marker)
+        former = os.environ.get("DISPLAY")
+        os.environ["DISPLAY"] = self.display  # for xdotool, import and xwininfo
+        self.addCleanup(os.environ.__setitem__, "DISPLAY", former)
+        # One move made through XTEST after the server starts: without it
+        # mutter passes warped pointers on to no Wayland client.
+        subprocess.run(["xdotool", "mousemove_relative", "1", "0"], check=True)
+
+    def start_desk(self, name):
+        desk = BIG_DESKS[name]
+        self.runtime = os.path.join(self.dir, "run")
+        os.mkdir(self.runtime, 0o700)
+        # kwin_wayland carries a file capability that root may not use: a
+        # copy has none.
+        kwin = os.path.join(self.dir, "kwin_wayland")
+        if "{kwin}" in desk["session"]:
+            shutil.copy(shutil.which("kwin_wayland"), kwin)
+        for path, text in desk.get("files", {}).items():
+            os.makedirs(os.path.dirname(os.path.join(self.dir, path)), exist_ok=True)
+            with open(os.path.join(self.dir, path), "w") as f:
+                f.write(text)
+        system_bus = os.path.join(self.dir, "system-bus")
+        self.env = dict(os.environ, GLIMMET2_DESK=self.dir, HOME=self.dir,
+                        XDG_RUNTIME_DIR=self.runtime, XDG_CONFIG_HOME=self.dir + "/config",
+                        XDG_DATA_HOME=self.dir + "/data",
+                        DBUS_SYSTEM_BUS_ADDRESS=f"unix:path={system_bus}", **desk["env"])
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        # gnome-shell will not start without a system bus to ask.
+        self.run_there(["dbus-daemon", "--session", "--nofork",
+                        f"--address=unix:path={system_bus}"])
+        wait(lambda: os.path.exists(system_bus), "a system bus")
+        session = [a.format(kwin=kwin, display=self.display) for a in desk["session"]]
+        bus = os.path.join(self.dir, "session-bus")
+        # The session bus's address for the terminal; the compositor runs in
+        # that bus's session and the bus ends with it.
+        self.run_there(["dbus-run-session", "--", "sh", "-c",
+                        f'echo "$DBUS_SESSION_BUS_ADDRESS" >{bus}.new && mv {bus}.new {bus}'
+                        ' && exec "$@"', "session", *session])
+        wait(lambda: os.path.exists(bus), "the session bus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = read_file(bus).strip()
+        if desk["wayland"]:
+            wait(lambda: self.wayland_socket() is not None, f"{name}'s Wayland socket")
+            self.env["WAYLAND_DISPLAY"] = self.wayland_socket()
+            # The program's X server: the compositor's Xwayland.
+            wait(lambda: self.xwayland() is not None, f"{name}'s Xwayland")
+            self.env["DISPLAY"], auth = self.xwayland()
+            if auth:
+                self.env["XAUTHORITY"] = auth
+        else:
+            wait(lambda: "window id" in output("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                 f"{name}'s window manager")
+        # D-Bus starts GNOME Terminal's server with the bus's environment.
+        subprocess.run(["dbus-update-activation-environment", "DISPLAY", "WAYLAND_DISPLAY",
+                        "XAUTHORITY", "XDG_RUNTIME_DIR", "GLIMMET2_DESK", "HOME",
+                        "XDG_CONFIG_HOME", "XDG_DATA_HOME"], env=self.env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return desk
+
+    def wayland_socket(self):
+        names = [n for n in os.listdir(self.runtime)
+                 if n.startswith("wayland-") and not n.endswith(".lock")]
+        return names[0] if names else None
+
+    def xwayland(self):
+        """(DISPLAY, XAUTHORITY) of the compositor's Xwayland, once it
+        answers."""
+        for line in output("ps", "-eo", "args").splitlines():
+            words = line.split()
+            if words and words[0].endswith("Xwayland") and len(words) > 1 and \
+                    words[1].startswith(":"):
+                auth = words[words.index("-auth") + 1] if "-auth" in words else ""
+                if auth and not auth.startswith(self.dir):
+                    continue
+                found = (words[1], auth)
+                env = dict(self.env, DISPLAY=found[0], XAUTHORITY=auth)
+                if subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
+                                  capture_output=True).returncode == 0:
+                    return found
+        return None
+
+    def program_x(self, *argv):
+        """A command's output on the program's X server."""
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True).stdout
+
+    def field_frame(self):
+        """The field window with its frame, on the program's X server."""
+        ids = self.program_x("xdotool", "search", "--name", "^Glimmet$").split()
+        if not ids:
+            return None
+        fields = {}
+        for line in self.program_x("xwininfo", "-id", ids[0]).splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        x, y = int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"])
+        extents = self.program_x("xprop", "-id", ids[0], "_NET_FRAME_EXTENTS").partition("=")[2]
+        left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0,) * 4
+        return x - left, y - top, 100 + left + right, 100 + top + bottom
+
+    def work_the_desk(self, name):
+        desk = self.start_desk(name)
+        folder = os.path.join(self.dir, "term")
+        os.mkdir(folder)
+        term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot,
+                               self.click_at, desk["terminal"])
+        if "maximize_key" in desk:
+            subprocess.run(["xdotool", "key", desk["maximize_key"]], check=True)
+        # Maximized, the panel's corner is the work area's. GNOME starts in
+        # its overview, where Escape leads to the desktop.
+        def maximized():
+            if term.measure() and term.origin[0] < 10 and term.origin[1] < 120:
+                return True
+            subprocess.run(["xdotool", "key", "Escape"], check=True)
+            time.sleep(0.5)
+            return False
+        wait(maximized, f"{name}'s terminal to be maximized")
+        term.release()
+        wait(lambda: self.field_frame() is not None, "the field window")
+        wait(lambda: (term.counter() or 0) > 0, "the generations")
+        field = self.field_frame()
+        for control, (row, first, last) in LAYOUT.controls().items():
+            for column in range(first, last + 1):
+                x, y = term.cell_centre(row, column)
+                width, height = term.cell_size
+                cell = (x - width // 2, y - height // 2, width, height)
+                self.assertFalse(overlap(cell, field),
+                                 f"the field {field} covers {control} at {row},{column}")
+        term.click(*LAYOUT.button("QUIT"))
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
+        self.assertEqual(term.errors(), "")
+
+    def run_there(self, argv):
+        self.started.append(subprocess.Popen(argv, env=self.env, stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL))
+        return self.started[-1]
+
+    def shoot(self):
+        """The screen's top-left, where a maximized terminal's panel is."""
+        return subprocess.run(["import", "-window", "root", "-crop", "640x480+0+0", "+repage",
+                               "-depth", "8", "ppm:-"], capture_output=True).stdout
+
+    def click_at(self, x, y):
+        subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
+        wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} "),
+             "the pointer")
+        subprocess.run(["xdotool", "click", "1"], check=True)
+
+    def test_gnome_on_wayland(self):
+        self.work_the_desk("gnome-wayland")
+
+    def test_gnome_on_xorg(self):
+        self.work_the_desk("gnome-xorg")
+
+    def test_kde_on_wayland(self):
+        self.work_the_desk("kde-wayland")
+
+
 if __name__ == "__main__":
     PROGRAM = sys.argv[1]
+    # Without a session bus, GLib and SDL would each start one of their own
+    # that outlives the test: the desks that want one make one.
+    os.environ.setdefault("DBUS_SESSION_BUS_ADDRESS", "disabled:")
+    os.environ["NO_AT_BRIDGE"] = "1"
     unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)

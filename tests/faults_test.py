@@ -126,6 +126,9 @@ def garbage(rng, size):
 
 
 class Faults(unittest.TestCase):
+    # A sanitizer's report is long; a failure shows all of it.
+    maxDiff = None
+
     def start(self, **kwargs):
         pane = Pane(**kwargs)
         self.addCleanup(pane.close)

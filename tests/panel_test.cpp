@@ -7,7 +7,9 @@
 #include <set>
 
 #include "panel/commands.h"
+#include "panel/layout.h"
 #include "panel/panel.h"
+#include "view/placement.h"
 
 namespace glimmet {
 namespace {
@@ -305,6 +307,79 @@ TEST(CommandTest, PauseTogglesStepSetsQuitReports) {
   EXPECT_EQ(state.step_, 1);
   Click(console, CellOf(Control::kQuit));
   EXPECT_TRUE(HandlePanelClick(state, console));
+}
+
+// One desk as it was measured: the work area, the terminal's window as X
+// reports it (where it can be found), what the terminal tells of its text
+// area, where its text really lies, and the window manager's frame around
+// the field.
+struct Desk {
+  const char* name_;
+  ScreenRect work_area_;
+  bool found_;
+  TerminalOnScreen terminal_;
+  int columns_, rows_, told_width_, told_height_;
+  ScreenPoint text_;
+  int cell_width_, cell_height_;
+  Extents frame_;
+};
+
+// Measured in an Xvfb of 1280 x 1024: GNOME 43 (GNOME Terminal, whose VTE
+// tells no pixel size; a 44-px header bar; GTK's shadow around a window
+// that is not maximized) and kwin_wayland 5.27 (Konsole). On Wayland both
+// terminals are Wayland clients, which an X11 program cannot find.
+const Desk kDesks[] = {
+    {"GNOME on Xorg, maximized", {0, 32, 1280, 992}, true, {{0, 32, 1280, 992}, {}},
+     140, 52, 0, 0, {0, 76}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Xorg, left half", {0, 32, 1280, 992}, true,
+     {{-20, 12, 680, 1032}, {20, 20, 20, 20}}, 69, 52, 0, 0, {0, 76}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Xorg, right half", {0, 32, 1280, 992}, true,
+     {{620, 12, 680, 1032}, {20, 20, 20, 20}}, 69, 52, 0, 0, {640, 76}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Xorg, where it opens", {0, 32, 1280, 992}, true,
+     {{245, 18, 788, 533}, {26, 26, 23, 29}}, 80, 24, 0, 0, {271, 85}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Xorg, maximized, 20 pt", {0, 32, 1280, 992}, true, {{0, 32, 1280, 992}, {}},
+     80, 28, 0, 0, {0, 76}, 16, 33, {0, 0, 37, 0}},
+    // Started with the terminal's first size, maximized as it started.
+    {"GNOME on Xorg, maximized late", {0, 32, 1280, 992}, true, {{0, 32, 1280, 992}, {}},
+     80, 24, 0, 0, {0, 76}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Wayland, maximized", {0, 32, 1280, 992}, false, {}, 140, 52, 0, 0, {0, 76},
+     9, 18, {0, 0, 37, 0}},
+    {"GNOME on Wayland, left half", {0, 32, 1280, 992}, false, {}, 69, 52, 0, 0, {0, 76},
+     9, 18, {0, 0, 37, 0}},
+    {"GNOME on Wayland, right half", {0, 32, 1280, 992}, false, {}, 69, 52, 0, 0, {640, 76},
+     9, 18, {0, 0, 37, 0}},
+    {"GNOME on Wayland, maximized, 20 pt", {0, 32, 1280, 992}, false, {}, 80, 28, 0, 0,
+     {0, 76}, 16, 33, {0, 0, 37, 0}},
+    {"KDE on Wayland, maximized", {0, 0, 1280, 1024}, false, {}, 181, 62, 0, 0, {2, 88}, 7,
+     15, {0, 0, 37, 0}},
+    {"KDE on Wayland, maximized, 20 pt", {0, 0, 1280, 1024}, false, {}, 79, 28, 0, 0,
+     {2, 88}, 16, 33, {0, 0, 37, 0}},
+};
+
+// Every desk: the field's frame, wherever it opens, meets no cell of a
+// control and lies in the work area.
+TEST(PlacementTest, TheFieldCoversNoControlOnAnyDesk) {
+  constexpr int kGap = 8;
+  for (const Desk& d : kDesks) {
+    const TerminalGrid grid{44, 14, d.columns_, d.rows_, d.told_width_, d.told_height_};
+    const ScreenRect usual{300, 300, 100 + d.frame_.left_ + d.frame_.right_,
+                           100 + d.frame_.top_ + d.frame_.bottom_};
+    const ScreenRect panel = PanelOnScreen(d.terminal_, grid);
+    const ScreenPoint corner = ChooseCorner(usual, d.found_ ? &panel : nullptr, d.work_area_, kGap);
+    const ScreenRect field{corner.x_, corner.y_, usual.width_, usual.height_};
+    for (const PanelItem& item : kPanelItems) {
+      if (item.control_ == Control::kNone) continue;
+      const ScreenRect cells{d.text_.x_ + (item.first_ - 1) * d.cell_width_,
+                             d.text_.y_ + (item.row_ - 1) * d.cell_height_,
+                             (item.last_ - item.first_ + 1) * d.cell_width_, d.cell_height_};
+      EXPECT_FALSE(Overlap(field, cells)) << d.name_ << ": over \"" << item.text_ << "\" at "
+                                          << corner.x_ << ", " << corner.y_;
+    }
+    const ScreenRect& w = d.work_area_;
+    EXPECT_TRUE(field.x_ >= w.x_ && field.y_ >= w.y_ && field.x_ + field.width_ <= w.x_ + w.width_ &&
+                field.y_ + field.height_ <= w.y_ + w.height_)
+        << d.name_ << ": outside the work area at " << corner.x_ << ", " << corner.y_;
+  }
 }
 
 }  // namespace

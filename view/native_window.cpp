@@ -94,6 +94,10 @@ class NativeWindow {
   bool compositor_decorates_ = false;
 };
 
+// A bus address that names no transport, so that connecting to it fails at
+// once without starting anything.
+constexpr char kNoBus[] = "disabled:";
+
 // Between the panel and a window opened beside it.
 constexpr int kPanelGap = 8;
 
@@ -115,6 +119,13 @@ bool NativeWindow::StartVideo(std::string& error) {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if (!Set("XDG_RUNTIME_DIR") && !(wayland && wayland[0] == '/') && !Set("SDL_VIDEODRIVER"))
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  // With no session bus, SDL's D-Bus library would start one of its own
+  // (dbus-launch's autolaunch) that lives on after the program; the program
+  // needs nothing of a bus. The program thread waits while this runs.
+  if (!Set("DBUS_SESSION_BUS_ADDRESS") && setenv("DBUS_SESSION_BUS_ADDRESS", kNoBus, 1) != 0) {
+    error = std::string("cannot set the environment: ") + strerror(errno);
+    return false;
+  }
   if (block_.options_.display_lost_ != nullptr) HookDisplayLoss(block_.options_.display_lost_);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error, "SDL cannot start its video");
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -149,6 +160,9 @@ bool NativeWindow::Open(std::string& error) {
   if (!AddRecords(error)) return false;
   KeepInView();
   SetIcon();
+  // Placed before it is first seen, so that it never shows over the panel;
+  // again once shown, when the frame the window manager adds is known.
+  Place();
   SDL_ShowWindow(window_);
   HoldSize();
   Place();
@@ -192,8 +206,10 @@ bool NativeWindow::AddRecords(std::string& error) {
 }
 
 // SDL places the client area; move it so that the frame's corner is at
-// (x, y), or beside the panel where the frame there would cover it. Only
-// X11 has positions; the frame is known once the window is shown.
+// (x, y), or where the frame leaves the panel clear. Only X11 has
+// positions; the frame is known once the window is shown. Where the
+// terminal's window cannot be found (a Wayland client, a terminal on
+// another machine) its panel may be anywhere, (x, y) included.
 void NativeWindow::Place() {
   int top = 0, left = 0, bottom = 0, right = 0;
   if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0)
@@ -201,13 +217,16 @@ void NativeWindow::Place() {
   const ScreenRect frame{block_.x_, block_.y_, block_.width_ + left + right,
                          block_.height_ + top + bottom};
   ScreenPoint corner{frame.x_, frame.y_};
-  ScreenRect panel, work;
+  const TerminalGrid& grid = block_.options_.terminal_;
   SDL_Rect usable;
-  if (display_ != nullptr &&
-      PanelOnScreen(display_, terminal_, block_.options_.terminal_, panel) &&
+  if (display_ != nullptr && grid.panel_columns_ > 0 && grid.panel_rows_ > 0 &&
       SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &usable) == 0) {
-    work = {usable.x, usable.y, usable.w, usable.h};
-    corner = ChooseCorner(frame, panel, work, kPanelGap);
+    const ScreenRect work{usable.x, usable.y, usable.w, usable.h};
+    TerminalOnScreen terminal;
+    ScreenRect panel;
+    const bool known = TerminalPlace(display_, terminal_, terminal);
+    if (known) panel = PanelOnScreen(terminal, grid);
+    corner = ChooseCorner(frame, known ? &panel : nullptr, work, kPanelGap);
   }
   if (corner.x_ != block_.x_ || corner.y_ != block_.y_ || top != 0 || left != 0)
     SDL_SetWindowPosition(window_, corner.x_ + left, corner.y_ + top);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "automaton/colour.h"
+#include "view/placement.h"
 #include "view/registry.h"
 
 namespace glimmet {
@@ -24,16 +25,6 @@ constexpr Colour kWindowText = 0x000000;
 // thread carries on, and should end the process: if it returns, Xlib ends
 // it with status 1.
 using DisplayLostHandler = void (*)();
-
-// Where the control panel lies in the terminal, so that the window can open
-// beside it rather than over it: the panel's size in cells, and the
-// terminal's text area in cells and, where the terminal tells, in pixels
-// (0 where it does not).
-struct TerminalGrid {
-  int panel_columns_ = 0, panel_rows_ = 0;
-  int columns_ = 0, rows_ = 0;
-  int pixel_width_ = 0, pixel_height_ = 0;
-};
 
 struct ViewOptions {
   DisplayLostHandler display_lost_ = nullptr;

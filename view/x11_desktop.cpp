@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -206,9 +205,8 @@ void KeepAbove(Display* display, Window own, const TerminalWindow& terminal) {
   XSetTransientForHint(display, own, terminal.top_level_);
 }
 
-bool PanelOnScreen(Display* display, const TerminalWindow& terminal, const TerminalGrid& grid,
-                   ScreenRect& panel) {
-  if (terminal.text_ == 0 || grid.columns_ <= 0 || grid.rows_ <= 0) return false;
+bool TerminalPlace(Display* display, const TerminalWindow& terminal, TerminalOnScreen& place) {
+  if (terminal.text_ == 0) return false;
   ErrorTrap trap(display);
   XWindowAttributes a{};
   int x = 0, y = 0;
@@ -216,14 +214,16 @@ bool PanelOnScreen(Display* display, const TerminalWindow& terminal, const Termi
   const bool read = XGetWindowAttributes(display, terminal.text_, &a) &&
                     XTranslateCoordinates(display, terminal.text_, DefaultRootWindow(display),
                                           0, 0, &x, &y, &child);
+  // GTK draws its shadow inside its own top-level window.
+  const auto shadow = terminal.text_ == terminal.top_level_
+                          ? Property(display, terminal.text_, "_GTK_FRAME_EXTENTS", 4)
+                          : std::vector<unsigned long>{};
   if (!trap.Clean() || !read || a.width <= 0 || a.height <= 0) return false;
-  const bool told = grid.pixel_width_ > 0 && grid.pixel_height_ > 0;
-  const double cell_width = (told ? grid.pixel_width_ : a.width) / double(grid.columns_);
-  const double cell_height = (told ? grid.pixel_height_ : a.height) / double(grid.rows_);
-  const int extra_x = told ? std::max(0, a.width - grid.pixel_width_) : 0;
-  const int extra_y = told ? std::max(0, a.height - grid.pixel_height_) : 0;
-  panel = {x, y, extra_x + static_cast<int>(std::ceil(grid.panel_columns_ * cell_width)),
-           extra_y + static_cast<int>(std::ceil(grid.panel_rows_ * cell_height))};
+  place.window_ = {x, y, a.width, a.height};
+  place.shadow_ = {};
+  if (shadow.size() == 4)
+    place.shadow_ = {static_cast<int>(shadow[0]), static_cast<int>(shadow[1]),
+                     static_cast<int>(shadow[2]), static_cast<int>(shadow[3])};
   return true;
 }
 

@@ -33,12 +33,9 @@ TerminalWindow FindTerminalWindow(Display* display, Window own);
 // that window and no other.
 void KeepAbove(Display* display, Window own, const TerminalWindow& terminal);
 
-// The panel's rectangle on the screen, from the text window's origin and
-// the terminal's cell size; false when the window's geometry cannot be read.
-// Where the terminal tells its text area in pixels, whatever the window has
-// beyond it (borders, a menu bar, tabs) is counted in, since it may lie
-// before the panel.
-bool PanelOnScreen(Display* display, const TerminalWindow& terminal, const TerminalGrid& grid,
-                   ScreenRect& panel);
+// Where the terminal's text window lies on the screen, with the client-side
+// shadow of a top-level window that holds the text itself; false when its
+// geometry cannot be read.
+bool TerminalPlace(Display* display, const TerminalWindow& terminal, TerminalOnScreen& place);
 
 }  // namespace glimmet
