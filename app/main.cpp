@@ -49,7 +49,7 @@ int main() {
   using namespace glimmet;
   Console console;
   std::string error;
-  if (!OpenConsole(console, kProgramSignals, error)) {
+  if (!OpenConsole(console, ProgramSignals(), error)) {
     std::fprintf(stderr, "glimmet2: %s\n", error.c_str());
     return kExitFailure;
   }

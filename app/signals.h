@@ -3,29 +3,18 @@
 // thread must never take, so that their handlers run on the program thread.
 #pragma once
 
-#include <signal.h>
-
+#include <span>
 #include <vector>
 
 #include "console/terminal.h"
 
 namespace glimmet {
 
-inline constexpr SignalUse kProgramSignals[] = {
-    {SIGTERM, SignalAction::kEnd},      {SIGHUP, SignalAction::kEnd},
-    {SIGINT, SignalAction::kEnd},       {SIGQUIT, SignalAction::kEnd},
-    {SIGSEGV, SignalAction::kFault},    {SIGABRT, SignalAction::kFault},
-    {SIGBUS, SignalAction::kFault},     {SIGFPE, SignalAction::kFault},
-    {SIGILL, SignalAction::kFault},     {SIGTRAP, SignalAction::kFault},
-    {SIGTSTP, SignalAction::kStop},     {SIGWINCH, SignalAction::kResize},
-    {SIGCONT, SignalAction::kContinue},
-    // Left at their defaults, but taken by the program thread only: a
-    // SIGPIPE on the window thread's X connection would end the process
-    // before the lost display could be reported.
-    {SIGUSR1, SignalAction::kDefault},  {SIGUSR2, SignalAction::kDefault},
-    {SIGALRM, SignalAction::kDefault},  {SIGCHLD, SignalAction::kDefault},
-    {SIGPIPE, SignalAction::kDefault},
-};
+// What the program does with each signal it takes a stand on; empty where
+// the system has no signals of that kind (Windows: Ctrl+Break and the
+// console's close come to the console's control handler instead).
+std::span<const SignalUse> ProgramSignals();
+
 
 // Every signal of the list but the faults, which arrive on the thread that
 // made them.

@@ -43,6 +43,9 @@ struct Console {
   std::int64_t last_write_ms_ = INT64_MIN / 2;
 };
 
+// The attribute of the current colours.
+Attribute CurrentAttribute(const Console& console);
+
 // Takes over the controlling terminal (raw mode, alternate screen), and
 // gives it back before the signals take effect as their uses say; false,
 // with the reason, when there is no terminal to work on.

@@ -93,7 +93,7 @@ TEST(ConsoleTest, RawModeOnTheAlternateScreenAndBackAgain) {
   const termios before = pty.Modes();
   Console console;
   std::string error;
-  ASSERT_TRUE(OpenConsoleOn(console, pty.slave_, pty.slave_, kProgramSignals, error)) << error;
+  ASSERT_TRUE(OpenConsoleOn(console, pty.slave_, pty.slave_, ProgramSignals(), error)) << error;
   const termios raw = pty.Modes();
   EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
   EXPECT_FALSE(raw.c_iflag & (IXON | ICRNL));
@@ -123,7 +123,7 @@ class OpenConsoleTest : public ::testing::Test {
     pty_ = std::make_unique<Pty>(columns, rows);
     vt_ = std::make_unique<Vt>(columns, rows);
     std::string error;
-    ASSERT_TRUE(OpenConsoleOn(console_, dup(pty_->slave_), pty_->slave_, kProgramSignals, error)) << error;
+    ASSERT_TRUE(OpenConsoleOn(console_, dup(pty_->slave_), pty_->slave_, ProgramSignals(), error)) << error;
   }
   void TearDown() override { CloseConsole(console_); }
   void Show() {
@@ -318,7 +318,7 @@ pid_t StartChild(Pty& pty, int ready, int go, void (*ending)(Console&)) {
   setrlimit(RLIMIT_CORE, &no_core);
   Console console;
   std::string error;
-  if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, kProgramSignals, error)) _exit(100);
+  if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, ProgramSignals(), error)) _exit(100);
   SetScreenSize(console, 44, 14);
   SetCursor(console, kCursorHidden);
   SetColours(console, 12, 0, 0);
@@ -363,7 +363,7 @@ TEST(ConsoleExitTest, AnIgnoredHangUpStaysIgnored) {
     signal(SIGHUP, SIG_IGN);
     Console console;
     std::string error;
-    if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, kProgramSignals, error)) _exit(100);
+    if (!OpenConsoleOn(console, dup(pty.slave_), pty.slave_, ProgramSignals(), error)) _exit(100);
     struct sigaction now {};
     sigaction(SIGHUP, nullptr, &now);
     CloseConsole(console);

@@ -228,7 +228,7 @@ TEST(DriverOnATerminalTest, APassWritesAtMostOnce) {
   };
   Console console;
   std::string error;
-  ASSERT_TRUE(OpenConsoleOn(console, dup(slave), slave, kProgramSignals, error)) << error;
+  ASSERT_TRUE(OpenConsoleOn(console, dup(slave), slave, ProgramSignals(), error)) << error;
   ProgramState state;
   ASSERT_TRUE(StartProgram(state, console, error)) << error;
   const ColourTable colours = BuildColourTable();

@@ -1,7 +1,7 @@
 // The redraw hand-off between the program thread and a window thread.
 // RedrawView raises a request and sleeps until the window thread says the
 // picture is on the window; the window thread sleeps in poll() and is woken
-// through an eventfd only when it sleeps. Lock-free, so that a pass costs
+// through an eventfd (an event on Windows) only when it sleeps. Lock-free, so that a pass costs
 // no more than the two wake-ups it needs, and neither side spins.
 #pragma once
 
@@ -33,7 +33,8 @@ struct WindowChannel {
   // Empties the eventfd after a wake-up.
   void TakeWake();
 
-  const int wake_fd_;  // -1 when no eventfd could be made
+  // An eventfd on Linux, an event on Windows; -1 when none could be made.
+  const std::intptr_t wake_;
   std::atomic<bool> sleeping_{false};  // the window thread is in poll()
   std::atomic<std::uint64_t> requested_{0};
   std::atomic<std::uint64_t> shown_{0};

@@ -145,7 +145,7 @@ bool NativeWindow::StartVideo(std::string& error) {
 }
 
 bool NativeWindow::Open(std::string& error) {
-  if (channel_->wake_fd_ < 0) {
+  if (channel_->wake_ < 0) {
     error = std::string("cannot make the window thread's wake-up: ") + strerror(errno);
     return false;
   }
@@ -303,7 +303,7 @@ bool NativeWindow::Wait() {
   // Elsewhere than X the thread cannot sleep on SDL's events, so it looks
   // at them every 10 ms while the window is open.
   const int timeout = ch.HasWork() ? 0 : (on_x || window_ == nullptr) ? -1 : 10;
-  pollfd fds[2] = {{ch.wake_fd_, POLLIN, 0}, {on_x ? ConnectionNumber(display_) : -1, POLLIN, 0}};
+  pollfd fds[2] = {{static_cast<int>(ch.wake_), POLLIN, 0}, {on_x ? ConnectionNumber(display_) : -1, POLLIN, 0}};
   const int ready = poll(fds, 2, timeout);
   ch.sleeping_.store(false);
   if (ready > 0 && (fds[0].revents & POLLIN)) ch.TakeWake();

@@ -21,21 +21,21 @@ std::uint32_t* FutexWord(std::atomic<std::uint32_t>& word) {
 
 }  // namespace
 
-WindowChannel::WindowChannel() : wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+WindowChannel::WindowChannel() : wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 WindowChannel::~WindowChannel() {
-  if (wake_fd_ >= 0) close(wake_fd_);
+  if (wake_ >= 0) close(static_cast<int>(wake_));
 }
 
 void WindowChannel::Wake() {
   if (!sleeping_.load()) return;
   const std::uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = write(wake_fd_, &one, sizeof one);  // a full count wakes too
+  [[maybe_unused]] ssize_t n = write(static_cast<int>(wake_), &one, sizeof one);  // a full count wakes too
 }
 
 void WindowChannel::TakeWake() {
   std::uint64_t count;
-  [[maybe_unused]] ssize_t n = read(wake_fd_, &count, sizeof count);
+  [[maybe_unused]] ssize_t n = read(static_cast<int>(wake_), &count, sizeof count);
 }
 
 void WindowChannel::Redraw() {
