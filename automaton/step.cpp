@@ -5,8 +5,8 @@
 // time, because that is what turns the loop into vector code.
 #include "automaton/step.h"
 
-// Sanitizer runtimes start after ifunc resolvers run, so sanitized builds
-// go without the run-time choice.
+// Sanitizer runtimes start after ifunc resolvers run, and Windows has no
+// ifuncs, so sanitized and Windows builds go without the run-time choice.
 #ifdef GLIMMET_NO_TARGET_CLONES
 #define GLIMMET_VECTOR_CLONES
 #else

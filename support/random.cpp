@@ -1,21 +1,12 @@
 // Linear congruential generator (multiplier 0x08088405, increment 1) and the
-// clock reading it is seeded from.
+// seed made of a clock reading; each platform reads its clock in a file of
+// its own.
 #include "support/random.h"
 
 #include <cmath>
 #include <cstring>
-#include <ctime>
 
 namespace glimmet {
-
-double ClockSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);  // cannot fail with a valid clock id
-  tm local{};
-  if (localtime_r(&now.tv_sec, &local) == nullptr) return 0.0;
-  return SecondsOfDay(local.tm_hour, local.tm_min, local.tm_sec,
-                      static_cast<int>(now.tv_nsec / 1000000));
-}
 
 double SecondsOfDay(int hour, int minute, int second, int millisecond) {
   const std::int32_t total =

@@ -1,11 +1,7 @@
-// Making the picture and putting it into the window's format.
+// The picture in an SDL surface, and putting it into the window's format.
 #include "view/picture.h"
 
 #include <SDL.h>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include <cstring>
 
@@ -28,28 +24,6 @@ bool IsXrgb(const SDL_PixelFormat& f) {
 bool IsXbgr(const SDL_PixelFormat& f) {
   return f.BytesPerPixel == 4 && f.Rmask == 0xFF && f.Gmask == 0xFF00 && f.Bmask == 0xFF0000 &&
          f.Amask == 0;
-}
-
-// Red and blue change places, four pixels at a time where SSE2 allows:
-// the format of most displays from the picture's.
-void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count) {
-  int i = 0;
-#ifdef __SSE2__
-  const __m128i green = _mm_set1_epi32(0x00FF00), red = _mm_set1_epi32(0xFF0000),
-                blue = _mm_set1_epi32(0x0000FF);
-  for (; i + 4 <= count; i += 4) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-    const __m128i swapped =
-        _mm_or_si128(_mm_and_si128(c, green),
-                     _mm_or_si128(_mm_and_si128(_mm_slli_epi32(c, 16), red),
-                                  _mm_and_si128(_mm_srli_epi32(c, 16), blue)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), swapped);
-  }
-#endif
-  for (; i < count; ++i) {
-    const std::uint32_t c = from[i];
-    to[i] = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-  }
 }
 
 }  // namespace

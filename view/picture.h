@@ -16,10 +16,14 @@ struct SDL_Surface;
 
 namespace glimmet {
 
+// Copies `count` colours, red and blue changing places: from the picture's
+// order to that of XRGB displays and Windows bitmaps, and back.
+void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count);
+
 class Picture {
  public:
-  // Filled with `background`. Returns null, with SDL's reason in
-  // SDL_GetError, when SDL cannot make it.
+  // Filled with `background`. Returns null when it cannot be made (with
+  // SDL's reason in SDL_GetError where SDL makes it).
   static Picture* Create(int width, int height, Colour background);
   ~Picture();
   Picture(const Picture&) = delete;
@@ -31,14 +35,17 @@ class Picture {
   std::ptrdiff_t Stride() const { return stride_; }
 
   // Copies the whole picture into `target` at (0, 0) in the target's
-  // format. Used by the window thread only.
+  // format. Used by the window thread only, of SDL builds.
   bool CopyTo(SDL_Surface* target);
+  // The same into 32-bit rows of `stride` pixels in XRGB order, as a
+  // Windows bitmap holds them.
+  void CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride) const;
 
  private:
   Picture() = default;
   void CopyConverted(SDL_Surface* target);
 
-  SDL_Surface* surface_ = nullptr;
+  SDL_Surface* surface_ = nullptr;  // where SDL holds the pixels
   std::uint32_t* pixels_ = nullptr;
   std::ptrdiff_t stride_ = 0;  // in pixels
   int width_ = 0;

@@ -1,0 +1,374 @@
+// The GDI window behind a view window on Windows, and the thread that owns
+// it. The thread creates the top-level window and its owner-drawn STATIC
+// child, then sleeps in MsgWaitForMultipleObjects on its message queue and
+// the channel's event together, so that it wakes only for messages and
+// redraw requests. A redraw copies the picture into the window's bitmap (a
+// DIB section in a memory DC) and has the child repaint at once, which
+// BitBlts that bitmap; an exposure repaints from the bitmap as last shown.
+// The close box destroys the window: its records go, every later plot and
+// redraw does nothing, and the size reads 0 by 0.
+#include "view/native_window.h"
+
+#include <windows.h>
+
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "view/window_channel.h"
+
+namespace glimmet {
+
+namespace {
+
+constexpr char kWindowKind[] = "Glimmet2View";
+// A popup with a thin border, a system menu and a minimise box; a caption
+// bar when there is a caption.
+constexpr DWORD kDefaultStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr int kSurfaceId = 0;
+
+struct OpenResult {
+  Handle handle_ = 0;
+  std::string error_;
+};
+
+struct WindowThread {
+  std::thread thread_;
+  std::shared_ptr<WindowChannel> channel_;
+};
+
+// The running window threads. Never destroyed, so that a thread still
+// joinable when the process exits does not end it with std::terminate.
+std::vector<WindowThread>& Threads() {
+  static auto* threads = new std::vector<WindowThread>;
+  return *threads;
+}
+std::mutex& ThreadsMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+std::string LastError(const char* what) {
+  return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
+}
+
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
+
+// Registered once for the life of the process.
+bool RegisterWindowKind() {
+  static const bool registered = [] {
+    WNDCLASSEXA kind{};
+    kind.cbSize = sizeof kind;
+    kind.style = CS_HREDRAW | CS_VREDRAW;
+    kind.lpfnWndProc = WindowProcedure;
+    kind.hInstance = GetModuleHandleA(nullptr);
+    kind.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    kind.hIconSm = kind.hIcon;
+    kind.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    kind.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    kind.lpszClassName = kWindowKind;
+    return RegisterClassExA(&kind) != 0;
+  }();
+  return registered;
+}
+
+// The window as its thread sees it.
+class NativeWindow {
+ public:
+  NativeWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
+      : block_(block), channel_(std::move(channel)) {}
+  ~NativeWindow() { Close(); }
+  NativeWindow(const NativeWindow&) = delete;
+  NativeWindow& operator=(const NativeWindow&) = delete;
+
+  bool Open(std::string& error);
+  void Run();
+  void Close();
+  Handle ViewHandle() const { return view_handle_; }
+  LRESULT Answer(UINT message, WPARAM w, LPARAM l);
+
+ private:
+  bool AddRecords(std::string& error);
+  bool MakeBitmap(std::string& error);
+  void FitClientArea();
+  void DispatchMessages();
+  void ServeRedraw();
+  void Released();
+
+  OpeningBlock block_;
+  std::shared_ptr<WindowChannel> channel_;
+  HWND window_ = nullptr;
+  HWND surface_ = nullptr;
+  HDC memory_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ former_bitmap_ = nullptr;
+  std::uint32_t* bits_ = nullptr;
+  std::shared_ptr<Picture> picture_;
+  Handle view_handle_ = 0;
+};
+
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(l);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* native = reinterpret_cast<NativeWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (native == nullptr) return DefWindowProcA(window, message, w, l);
+  const LRESULT answer = native->Answer(message, w, l);
+  return answer != -1 ? answer : DefWindowProcA(window, message, w, l);
+}
+
+// The answer to a message, or -1 for the default handling.
+LRESULT NativeWindow::Answer(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_GETMINMAXINFO:
+      // A window manager's least width would widen the 100-pixel field.
+      reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = {1, 1};
+      return 0;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+      if (w != kSurfaceId || item->hwndItem != surface_ || memory_ == nullptr ||
+          !(item->itemAction & ODA_DRAWENTIRE))
+        return FALSE;
+      BitBlt(item->hDC, 0, 0, picture_->Width(), picture_->Height(), memory_, 0, 0, SRCCOPY);
+      return TRUE;
+    }
+    case WM_NCDESTROY:
+      Released();
+      return -1;
+    default:
+      return -1;
+  }
+}
+
+bool NativeWindow::Open(std::string& error) {
+  if (channel_->wake_ < 0) {
+    error = LastError("cannot make the window thread's wake-up");
+    return false;
+  }
+  if (!RegisterWindowKind()) {
+    error = LastError("cannot register the window's kind");
+    return false;
+  }
+  DWORD style = block_.style_;
+  if (style == 0) style = kDefaultStyle | (block_.caption_.empty() ? 0 : WS_CAPTION);
+  window_ = CreateWindowExA(0, kWindowKind, block_.caption_.c_str(), style, block_.x_, block_.y_,
+                            block_.width_, block_.height_, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), this);
+  if (window_ == nullptr) {
+    error = LastError("cannot create the window");
+    return false;
+  }
+  FitClientArea();
+  surface_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 0, 0,
+                             block_.width_, block_.height_, window_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSurfaceId)),
+                             GetModuleHandleA(nullptr), nullptr);
+  if (surface_ == nullptr) {
+    error = LastError("cannot create the window's drawing surface");
+    return false;
+  }
+  if (!AddRecords(error) || !MakeBitmap(error)) return false;
+  ShowWindow(window_, SW_SHOWNORMAL);
+  return true;
+}
+
+// The outer size that gives a client area of exactly width by height.
+void NativeWindow::FitClientArea() {
+  RECT outer{}, client{};
+  if (!GetWindowRect(window_, &outer) || !GetClientRect(window_, &client)) return;
+  const int frame_width = (outer.right - outer.left) - (client.right - client.left);
+  const int frame_height = (outer.bottom - outer.top) - (client.bottom - client.top);
+  SetWindowPos(window_, nullptr, block_.x_, block_.y_, block_.width_ + frame_width,
+               block_.height_ + frame_height,
+               SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS | SWP_NOZORDER);
+}
+
+// The window's record and its surface's, with the picture the program
+// thread plots into, as large as the surface's client area.
+bool NativeWindow::AddRecords(std::string& error) {
+  auto view = std::make_shared<Record>();
+  view->kind_ = RecordKind::kView;
+  view->handle_ = view_handle_ = NewHandle();
+  view->style_ = block_.style_;
+  view->width_ = block_.width_;
+  view->height_ = block_.height_;
+  if (!AddRecord(view)) {
+    error = "the window's handle is already registered";
+    return false;
+  }
+  RECT client{};
+  if (!GetClientRect(surface_, &client)) {
+    error = LastError("cannot measure the drawing surface");
+    return false;
+  }
+  picture_.reset(Picture::Create(client.right, client.bottom, kButtonFace));
+  if (!picture_) {
+    error = "no memory for the picture";
+    return false;
+  }
+  auto surface = std::make_shared<Record>();
+  surface->kind_ = RecordKind::kSurface;
+  surface->handle_ = NewHandle();
+  surface->owner_ = view_handle_;
+  surface->width_ = picture_->Width();
+  surface->height_ = picture_->Height();
+  surface->picture_ = picture_;
+  surface->channel_ = channel_;
+  if (!AddRecord(surface)) {
+    error = "the surface's handle is already registered";
+    return false;
+  }
+  return true;
+}
+
+// The window's side of the picture: a 32-bit top-down DIB section, which
+// takes the picture's colours as they are, so every colour is its nearest.
+bool NativeWindow::MakeBitmap(std::string& error) {
+  HDC screen = GetDC(surface_);
+  if (screen == nullptr) {
+    error = LastError("the drawing surface has no display context");
+    return false;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = picture_->Width();
+  info.bmiHeader.biHeight = -picture_->Height();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  memory_ = CreateCompatibleDC(screen);
+  bitmap_ = memory_ ? CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  ReleaseDC(surface_, screen);
+  if (bitmap_ == nullptr) {
+    error = LastError("cannot make the window's bitmap");
+    return false;
+  }
+  former_bitmap_ = SelectObject(memory_, bitmap_);
+  bits_ = static_cast<std::uint32_t*>(bits);
+  picture_->CopyToXrgb(bits_, picture_->Width());
+  return true;
+}
+
+void NativeWindow::Run() {
+  const HANDLE wake = reinterpret_cast<HANDLE>(channel_->wake_);
+  for (;;) {
+    DispatchMessages();
+    if (channel_->stop_.load()) return;
+    ServeRedraw();
+    channel_->sleeping_.store(true);
+    if (!channel_->HasWork())
+      MsgWaitForMultipleObjectsEx(1, &wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    channel_->sleeping_.store(false);
+  }
+}
+
+void NativeWindow::DispatchMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void NativeWindow::ServeRedraw() {
+  const std::uint64_t target = channel_->requested_.load();
+  if (target <= channel_->shown_.load() || window_ == nullptr) return;
+  picture_->CopyToXrgb(bits_, picture_->Width());
+  InvalidateRect(surface_, nullptr, FALSE);
+  UpdateWindow(surface_);
+  channel_->Show(target);
+}
+
+// The window's last message: its records first, so that no plot or redraw
+// starts on a window that is going, then its bitmap; any waiting redraw
+// returns.
+void NativeWindow::Released() {
+  if (view_handle_ != 0) RemoveRecordsOf(view_handle_);
+  view_handle_ = 0;
+  if (memory_ != nullptr) {
+    if (former_bitmap_ != nullptr) SelectObject(memory_, former_bitmap_);
+    DeleteDC(memory_);
+  }
+  if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  memory_ = nullptr;
+  bitmap_ = nullptr;
+  bits_ = nullptr;
+  window_ = surface_ = nullptr;
+  picture_.reset();
+  channel_->Finish();
+}
+
+void NativeWindow::Close() {
+  if (window_ != nullptr) DestroyWindow(window_);
+  Released();
+}
+
+void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
+                      std::promise<OpenResult> report) {
+  {
+    NativeWindow window(block, channel);
+    OpenResult result;
+    if (window.Open(result.error_)) {
+      result.handle_ = window.ViewHandle();
+      report.set_value(result);
+      window.Run();
+    } else {
+      report.set_value(result);
+    }
+  }
+  channel->ended_.store(true);
+  channel->Finish();
+}
+
+// Joins the threads that have ended; true when none is left running.
+bool ReapEndedThreads() {
+  auto& threads = Threads();
+  for (auto it = threads.begin(); it != threads.end();) {
+    if (it->channel_->ended_.load()) {
+      it->thread_.join();
+      it = threads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return threads.empty();
+}
+
+}  // namespace
+
+Handle StartWindowThread(const OpeningBlock& block, std::string& error) {
+  std::lock_guard threads_lock(ThreadsMutex());
+  if (!ReapEndedThreads()) {
+    error = "a view window is already open";
+    return 0;
+  }
+  auto channel = std::make_shared<WindowChannel>();
+  std::promise<OpenResult> report;
+  std::future<OpenResult> result = report.get_future();
+  try {
+    Threads().push_back(WindowThread{
+        std::thread(WindowThreadMain, block, channel, std::move(report)), channel});
+  } catch (const std::system_error& e) {
+    error = std::string("cannot start the window thread: ") + e.what();
+    return 0;
+  }
+  OpenResult opened = result.get();
+  error = opened.error_;
+  return opened.handle_;
+}
+
+void StopWindowThreads() {
+  std::lock_guard threads_lock(ThreadsMutex());
+  for (WindowThread& t : Threads()) {
+    t.channel_->stop_.store(true);
+    t.channel_->Wake();
+  }
+  for (WindowThread& t : Threads()) t.thread_.join();
+  Threads().clear();
+}
+
+}  // namespace glimmet
