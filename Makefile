@@ -8,7 +8,9 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
-.PHONY: all build run test bench bench-whole bench-build install deb clean
+WINDOWS_BUILD ?= build-windows
+
+.PHONY: all build run test bench bench-whole bench-build install deb windows clean
 
 all: build
 
@@ -45,5 +47,13 @@ deb:
 	@scripts/install-deps deb
 	@scripts/make-deb
 
+# One statically linked 64-bit exe, cross-built, and the zip for Windows users.
+windows:
+	@scripts/install-deps windows
+	@cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DGLIMMET2_TESTS=OFF > /dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target glimmet2 windows-zip
+	@echo "$(WINDOWS_BUILD)/glimmet2-windows-x86_64.zip"
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -3,7 +3,7 @@
 # reader over console records. GoogleTest is built from Debian's sources,
 # as no package holds it built for Windows.
 # GCC 12 warns of an overlap in std::string's copy, inlined across files at
-# the link, that cannot happen (GCC bug 105329).
+# the link, that cannot happen: a known false report of that version.
 target_link_options(glimmet2 PRIVATE -Wno-restrict)
 
 set(GLIMMET2_ZIP ${CMAKE_BINARY_DIR}/glimmet2-windows-x86_64.zip)

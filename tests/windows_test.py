@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""GLIMMET2's Windows build in Wine's own console window (wineconsole), as
+a Windows user has it: cmd starts the program after some earlier work, and
+the panel and the "Glimmet" window are worked with the real pointer through
+xdotool and read back from the X server's pixels.
+
+Usage: windows_test.py PROGRAM.EXE   (DISPLAY set to a private X server
+without a window manager and WINEPREFIX to a booted prefix, as
+scripts/with-wine gives them)
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from desk_test import (Image, LAYOUT, PanelReader, SURVIVE, find_window, geometry, output,
+                       read_file, reddish, wait)
+
+PROGRAM = None
+EARLIER = 5  # lines of earlier work on the console
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def text_changes(before, after, box):
+    """The pixels that differ between two shots inside box (x, y, w, h)."""
+    x0, y0, width, height = box
+    return [(x, y) for y in range(y0, y0 + height) for x in range(x0, x0 + width)
+            if before.pixel(x, y) != after.pixel(x, y)]
+
+
+class Console(PanelReader):
+    """Wine's console window running cmd, which shows earlier work, waits
+    for a key, runs the program and keeps the window open afterwards."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="glimmet2-wine-")
+        self.status_file = os.path.join(self.dir, "status")
+        script = os.path.join(self.dir, "run.bat")
+        with open(script, "w", newline="\r\n") as f:
+            f.write("@echo off\n")
+            for line in range(1, EARLIER + 1):
+                f.write(f"echo earlier line {line}\n")
+            f.write("pause > nul\n")
+            f.write(f"{windows_path(PROGRAM)}\n")
+            f.write(f"echo %ERRORLEVEL%> {windows_path(self.status_file)}\n")
+            f.write("pause > nul\n")
+        self.others = set(self.consoles())
+        self.process = subprocess.Popen(["wineconsole", "cmd", "/c", windows_path(script)],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait(lambda: self.find() is not None, "the console window")
+        self.window = self.find()
+        wait(lambda: self.earlier_shown(), "the earlier work on the console")
+        self.before_size = geometry(self.window)[2:]
+        self.before = self.shot()
+
+    @staticmethod
+    def consoles():
+        return output("xdotool", "search", "--classname", "conhost.exe").split()
+
+    def find(self):
+        ids = [i for i in self.consoles() if i not in self.others]
+        return int(ids[-1]) if ids else None
+
+    def shot(self):
+        return Image(self.window)
+
+    def earlier_shown(self):
+        """True once the earlier lines stand on the screen: the rows below
+        them are blank, theirs are not."""
+        image = self.shot()
+        rows = [any(p != image.pixel(image.width // 2, image.height - 4)
+                    for p in image.block(4, y, image.width // 3, 1))
+                for y in range(image.height)]
+        return sum(rows) > EARLIER * 4
+
+    def run(self):
+        """Lets cmd go on to the program; returns once the panel is there."""
+        subprocess.run(["xdotool", "windowfocus", "--sync", str(self.window)], check=True)
+        subprocess.run(["xdotool", "key", "space"], check=True)
+        wait(lambda: geometry(self.window)[2:] != self.before_size, "the console to take the panel's size")
+        self.measure()
+        wait(lambda: (self.counter() or 0) > 0, "the panel's generations")
+
+    def measure(self):
+        """The text's origin and cell size, from the console window's size
+        before (80 x 25) and now (44 x 14), its frame being the same."""
+        (w0, h0), (w, h) = self.before_size, geometry(self.window)[2:]
+        width, height = (w0 - w) // (80 - 44), (h0 - h) // (25 - 14)
+        border = (w - 44 * width) // 2
+        self.origin = (border, h - border - 14 * height)
+        self.cell_size = (width, height)
+
+    def click(self, row, column):
+        x, y = geometry(self.window)[:2]
+        width, height = self.cell_size
+        x += self.origin[0] + (column - 1) * width + width // 2
+        y += self.origin[1] + (row - 1) * height + height // 2
+        click_at(x, y)
+
+    def status(self):
+        text = read_file(self.status_file).strip()
+        return int(text) if text else None
+
+    def close(self):
+        """A key ends cmd's last pause, and with cmd the console; what is
+        still there after a failure ends with the whole prefix's processes."""
+        if self.find() is not None:
+            subprocess.run(["xdotool", "windowfocus", "--sync", str(self.window)])
+            subprocess.run(["xdotool", "key", "space"])
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            subprocess.run(["wineserver", "-k"])
+            self.process.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def click_at(x, y):
+    # Not --sync: it waits many seconds when the pointer is there already.
+    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
+    wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} "),
+         f"the pointer to get to {x}, {y}")
+    subprocess.run(["xdotool", "click", "1"], check=True)
+
+
+def settle(console):
+    """Returns once every earlier click has been handled: a count clicked
+    after them has turned red, and clicked again, grey."""
+    for red in (True, False):
+        console.click(*LAYOUT.count(SURVIVE, 8))
+        wait(lambda: console.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
+
+
+class WineConsole(unittest.TestCase):
+    def start(self):
+        console = Console()
+        self.addCleanup(console.close)
+        console.run()
+        wait(lambda: find_window("Glimmet") is not None, "the Glimmet window")
+        return console
+
+    def field(self):
+        """The window's outer rectangle and the part of it where the field
+        changes, once that is a whole 100 x 100 block."""
+        window = find_window("Glimmet")
+        outer = geometry(window)
+        seen = []
+
+        def whole():
+            shots = [Image(window)]
+            time.sleep(0.2)
+            shots.append(Image(window))
+            changed = text_changes(shots[0], shots[1], (0, 0, outer[2], outer[3]))
+            seen.extend(changed)
+            xs, ys = [x for x, _ in seen], [y for _, y in seen]
+            return seen and (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) == (100, 100)
+        wait(whole, "the field to fill a 100 x 100 client area")
+        left, top = min(x for x, _ in seen), min(y for _, y in seen)
+        return outer, (left, top)
+
+    def test_the_panel_the_field_and_quit(self):
+        console = self.start()
+        (x, y, width, height), (left, top) = self.field()
+        self.assertEqual((x, y), (300, 300), "the window's corner")
+        # The client area is the field: the frame is as wide on the right and
+        # at the bottom as on the left.
+        self.assertEqual((width - 100 - left, height - 100 - top), (left, left))
+
+        console.click(*LAYOUT.count(SURVIVE, 0))
+        wait(lambda: console.red(*LAYOUT.count(SURVIVE, 0)), "a count to toggle")
+        console.click(*LAYOUT.button("PAUSE", 1))
+        settle(console)
+        count = console.counter()
+        settle(console)
+        self.assertEqual(console.counter(), count, "generations ran while paused")
+        console.click(*LAYOUT.button("STEP", 1))
+        wait(lambda: console.counter() == count + 1, "STEP to run one generation")
+
+        console.click(*LAYOUT.button("QUIT", 2))
+        wait(lambda: console.status() is not None, "QUIT to end the program")
+        self.assertEqual(console.status(), 0)
+        self.assertEqual(geometry(console.window)[2:], console.before_size,
+                         "the console's size given back")
+        after = console.shot()
+        rows = (0, 0, after.width, console.origin[1] + EARLIER * console.cell_size[1])
+        self.assertEqual(text_changes(console.before, after, rows), [],
+                         "the earlier work given back")
+
+    def test_the_close_box(self):
+        console = self.start()
+        (x, y, width, _), (left, top) = self.field()
+        # Wine's own caption, without a window manager: the close box is the
+        # last of its buttons, at the top right.
+        click_at(x + width - left - 8, y + (top - left) // 2 + left)
+        wait(lambda: console.status() is not None, "the close box to end the program")
+        self.assertEqual(console.status(), 0)
+
+
+if __name__ == "__main__":
+    PROGRAM = sys.argv[1]
+    unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)
