@@ -18,10 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "view/wayland_desktop.h"
@@ -31,27 +28,6 @@
 namespace glimmet {
 
 namespace {
-
-struct OpenResult {
-  Handle handle_ = 0;
-  std::string error_;
-};
-
-struct WindowThread {
-  std::thread thread_;
-  std::shared_ptr<WindowChannel> channel_;
-};
-
-// The running window threads. Never destroyed, so that a thread still
-// joinable when the process exits does not end it with std::terminate.
-std::vector<WindowThread>& Threads() {
-  static auto* threads = new std::vector<WindowThread>;
-  return *threads;
-}
-std::mutex& ThreadsMutex() {
-  static auto* mutex = new std::mutex;
-  return *mutex;
-}
 
 // The window as its thread sees it.
 class NativeWindow {
@@ -348,6 +324,8 @@ void NativeWindow::Close() {
   channel_->Finish();
 }
 
+}  // namespace
+
 void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
                       std::promise<OpenResult> report) {
   {
@@ -368,63 +346,21 @@ void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel
   channel->Finish();
 }
 
-// Joins the threads that have ended; true when none is left running.
-bool ReapEndedThreads() {
-  auto& threads = Threads();
-  for (auto it = threads.begin(); it != threads.end();) {
-    if (it->channel_->ended_.load()) {
-      it->thread_.join();
-      it = threads.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  return threads.empty();
-}
-
-}  // namespace
-
-Handle StartWindowThread(const OpeningBlock& block, std::string& error) {
-  std::lock_guard threads_lock(ThreadsMutex());
-  // SDL's video belongs to one thread at a time.
-  if (!ReapEndedThreads()) {
-    error = "a view window is already open";
-    return 0;
-  }
-  auto channel = std::make_shared<WindowChannel>();
-  std::promise<OpenResult> report;
-  std::future<OpenResult> result = report.get_future();
-
-  // A new thread inherits the mask of the thread that starts it.
-  sigset_t blocked, former;
+SignalsBlocked::SignalsBlocked(const std::vector<int>& signals) {
+  static_assert(sizeof(sigset_t) <= sizeof former_);
+  sigset_t blocked;
   sigemptyset(&blocked);
-  for (int s : block.options_.program_signals_) sigaddset(&blocked, s);
-  if (const int e = pthread_sigmask(SIG_BLOCK, &blocked, &former); e != 0) {
-    error = std::string("cannot block signals for the window thread: ") + strerror(e);
-    return 0;
-  }
-  try {
-    Threads().push_back(WindowThread{
-        std::thread(WindowThreadMain, block, channel, std::move(report)), channel});
-  } catch (const std::system_error& e) {
-    pthread_sigmask(SIG_SETMASK, &former, nullptr);
-    error = std::string("cannot start the window thread: ") + e.what();
-    return 0;
-  }
-  pthread_sigmask(SIG_SETMASK, &former, nullptr);
-  OpenResult opened = result.get();
-  error = opened.error_;
-  return opened.handle_;
+  for (int s : signals) sigaddset(&blocked, s);
+  error_ = pthread_sigmask(SIG_BLOCK, &blocked, reinterpret_cast<sigset_t*>(former_));
 }
 
-void StopWindowThreads() {
-  std::lock_guard threads_lock(ThreadsMutex());
-  for (WindowThread& t : Threads()) {
-    t.channel_->stop_.store(true);
-    t.channel_->Wake();
-  }
-  for (WindowThread& t : Threads()) t.thread_.join();
-  Threads().clear();
+SignalsBlocked::~SignalsBlocked() {
+  if (error_ == 0) pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(former_), nullptr);
+}
+
+bool SignalsBlocked::Failed(std::string& error) const {
+  if (error_ != 0) error = std::string("cannot block signals for the window thread: ") + strerror(error_);
+  return error_ != 0;
 }
 
 }  // namespace glimmet

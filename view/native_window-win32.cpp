@@ -11,10 +11,7 @@
 
 #include <windows.h>
 
-#include <future>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "view/window_channel.h"
@@ -28,27 +25,6 @@ constexpr char kWindowKind[] = "Glimmet2View";
 // bar when there is a caption.
 constexpr DWORD kDefaultStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kSurfaceId = 0;
-
-struct OpenResult {
-  Handle handle_ = 0;
-  std::string error_;
-};
-
-struct WindowThread {
-  std::thread thread_;
-  std::shared_ptr<WindowChannel> channel_;
-};
-
-// The running window threads. Never destroyed, so that a thread still
-// joinable when the process exits does not end it with std::terminate.
-std::vector<WindowThread>& Threads() {
-  static auto* threads = new std::vector<WindowThread>;
-  return *threads;
-}
-std::mutex& ThreadsMutex() {
-  static auto* mutex = new std::mutex;
-  return *mutex;
-}
 
 std::string LastError(const char* what) {
   return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
@@ -307,6 +283,8 @@ void NativeWindow::Close() {
   Released();
 }
 
+}  // namespace
+
 void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
                       std::promise<OpenResult> report) {
   {
@@ -324,51 +302,9 @@ void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel
   channel->Finish();
 }
 
-// Joins the threads that have ended; true when none is left running.
-bool ReapEndedThreads() {
-  auto& threads = Threads();
-  for (auto it = threads.begin(); it != threads.end();) {
-    if (it->channel_->ended_.load()) {
-      it->thread_.join();
-      it = threads.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  return threads.empty();
-}
-
-}  // namespace
-
-Handle StartWindowThread(const OpeningBlock& block, std::string& error) {
-  std::lock_guard threads_lock(ThreadsMutex());
-  if (!ReapEndedThreads()) {
-    error = "a view window is already open";
-    return 0;
-  }
-  auto channel = std::make_shared<WindowChannel>();
-  std::promise<OpenResult> report;
-  std::future<OpenResult> result = report.get_future();
-  try {
-    Threads().push_back(WindowThread{
-        std::thread(WindowThreadMain, block, channel, std::move(report)), channel});
-  } catch (const std::system_error& e) {
-    error = std::string("cannot start the window thread: ") + e.what();
-    return 0;
-  }
-  OpenResult opened = result.get();
-  error = opened.error_;
-  return opened.handle_;
-}
-
-void StopWindowThreads() {
-  std::lock_guard threads_lock(ThreadsMutex());
-  for (WindowThread& t : Threads()) {
-    t.channel_->stop_.store(true);
-    t.channel_->Wake();
-  }
-  for (WindowThread& t : Threads()) t.thread_.join();
-  Threads().clear();
-}
+// Windows has no signals to keep from the window thread.
+SignalsBlocked::SignalsBlocked(const std::vector<int>&) {}
+SignalsBlocked::~SignalsBlocked() = default;
+bool SignalsBlocked::Failed(std::string&) const { return false; }
 
 }  // namespace glimmet

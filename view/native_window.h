@@ -1,15 +1,20 @@
-// The SDL window behind a view window, and the thread that owns it.
-// Everything SDL happens on that thread: it opens the window, sleeps until
-// the X server or a redraw request has something for it, copies the picture
-// to the window on request, and removes the window's records when the user
+// The native window behind a view window, and the thread that owns it
+// (SDL's on Linux, GDI's on Windows). Everything of the window system
+// happens on that thread: it opens the window, sleeps until the window
+// system or a redraw request has something for it, copies the picture to
+// the window on request, and removes the window's records when the user
 // closes it.
 #pragma once
 
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "view/registry.h"
 #include "view/view_window.h"
+#include "view/window_channel.h"
 
 namespace glimmet {
 
@@ -19,6 +24,32 @@ struct OpeningBlock {
   int x_ = 0, y_ = 0, width_ = 0, height_ = 0;
   std::uint32_t style_ = 0;
   ViewOptions options_;
+};
+
+struct OpenResult {
+  Handle handle_ = 0;
+  std::string error_;
+};
+
+// The window thread, one for each platform: opens the window, reports how
+// that went, runs the window until it is told to stop, and ends.
+void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
+                      std::promise<OpenResult> report);
+
+// While it lives, the calling thread blocks `signals`, so that a thread it
+// starts begins with them blocked; nothing where there are no signals.
+class SignalsBlocked {
+ public:
+  explicit SignalsBlocked(const std::vector<int>& signals);
+  ~SignalsBlocked();
+  SignalsBlocked(const SignalsBlocked&) = delete;
+  SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+  // True, with the reason, when the signals could not be blocked.
+  bool Failed(std::string& error) const;
+
+ private:
+  alignas(16) unsigned char former_[128];  // the mask before, where there is one
+  int error_ = 0;
 };
 
 // Starts a window thread for the block and returns the window's handle once

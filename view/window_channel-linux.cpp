@@ -38,28 +38,12 @@ void WindowChannel::TakeWake() {
   [[maybe_unused]] ssize_t n = read(static_cast<int>(wake_), &count, sizeof count);
 }
 
-void WindowChannel::Redraw() {
-  const std::uint64_t ticket = requested_.fetch_add(1) + 1;
-  Wake();
-  AwaitShown(ticket);
+void WindowChannel::SleepWhileShownIs(std::uint32_t seq) {
+  syscall(SYS_futex, FutexWord(shown_seq_), FUTEX_WAIT_PRIVATE, seq, nullptr, nullptr, 0);
 }
 
-void WindowChannel::AwaitShown(std::uint64_t ticket) {
-  for (;;) {
-    const std::uint32_t seq = shown_seq_.load();
-    if (shown_.load() >= ticket) return;
-    waiters_.fetch_add(1);
-    if (shown_seq_.load() == seq)  // else something was shown meanwhile
-      syscall(SYS_futex, FutexWord(shown_seq_), FUTEX_WAIT_PRIVATE, seq, nullptr, nullptr, 0);
-    waiters_.fetch_sub(1);
-  }
-}
-
-void WindowChannel::Show(std::uint64_t shown) {
-  shown_.store(shown);
-  shown_seq_.fetch_add(1);
-  if (waiters_.load() > 0)
-    syscall(SYS_futex, FutexWord(shown_seq_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+void WindowChannel::WakeShownWaiters() {
+  syscall(SYS_futex, FutexWord(shown_seq_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
 }  // namespace glimmet

@@ -32,27 +32,10 @@ void WindowChannel::Wake() {
 // The wait itself took the event's signal.
 void WindowChannel::TakeWake() {}
 
-void WindowChannel::Redraw() {
-  const std::uint64_t ticket = requested_.fetch_add(1) + 1;
-  Wake();
-  AwaitShown(ticket);
+void WindowChannel::SleepWhileShownIs(std::uint32_t seq) {
+  WaitOnAddress(&shown_seq_, &seq, sizeof seq, INFINITE);
 }
 
-void WindowChannel::AwaitShown(std::uint64_t ticket) {
-  for (;;) {
-    std::uint32_t seq = shown_seq_.load();
-    if (shown_.load() >= ticket) return;
-    waiters_.fetch_add(1);
-    if (shown_seq_.load() == seq)  // else something was shown meanwhile
-      WaitOnAddress(&shown_seq_, &seq, sizeof seq, INFINITE);
-    waiters_.fetch_sub(1);
-  }
-}
-
-void WindowChannel::Show(std::uint64_t shown) {
-  shown_.store(shown);
-  shown_seq_.fetch_add(1);
-  if (waiters_.load() > 0) WakeByAddressAll(&shown_seq_);
-}
+void WindowChannel::WakeShownWaiters() { WakeByAddressAll(&shown_seq_); }
 
 }  // namespace glimmet

@@ -45,6 +45,10 @@ struct WindowChannel {
 
  private:
   void AwaitShown(std::uint64_t ticket);
+  // The waiter's sleep, until shown_seq_ is no longer `seq` (or for no
+  // reason, now and then), and its wake-up.
+  void SleepWhileShownIs(std::uint32_t seq);
+  void WakeShownWaiters();
 };
 
 }  // namespace glimmet
