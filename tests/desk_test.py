@@ -875,27 +875,54 @@ BIG_DESKS = {
 }
 
 
+def marked(marker):
+    """The processes whose environment holds `marker`."""
+    needle = marker.encode() + b"\0"
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if needle in f.read() + b"\0" and int(pid) != os.getpid():
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
 def end_marked(marker):
     """Ends every process whose environment holds `marker`: whatever a
-    desk started, D-Bus services and the terminal's shell included."""
-    needle = marker.encode() + b"\0"
-    for _ in range(20):
-        found = []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
+    desk started, D-Bus services and the terminal's shell included. Asked
+    first, so that an X server takes its socket and lock with it; killed
+    when it will not go."""
+    for signal_number in (15, 9):
+        for pid in marked(marker):
             try:
-                with open(f"/proc/{pid}/environ", "rb") as f:
-                    if needle in f.read() + b"\0" and int(pid) != os.getpid():
-                        found.append(int(pid))
+                os.kill(pid, signal_number)
             except OSError:
                 pass
-        if not found:
-            return
-        for pid in found:
+        end = time.monotonic() + 10
+        while marked(marker) and time.monotonic() < end:
+            time.sleep(0.1)
+
+
+def x_servers():
+    """The display numbers whose lock files stand in /tmp."""
+    return {name[2:-5] for name in os.listdir("/tmp")
+            if name.startswith(".X") and name.endswith("-lock")}
+
+
+def remove_dead_x_files(numbers):
+    """The socket and lock of each of these displays whose server is gone."""
+    for number in numbers:
+        lock = f"/tmp/.X{number}-lock"
+        # A server that was just ended may not have been reaped yet.
+        if e2e_test.alive(int(read_file(lock).strip() or 0)):
+            continue
+        for path in (lock, f"/tmp/.X11-unix/X{number}"):
             try:
-                os.kill(pid, 9)
+                os.remove(path)
             except OSError:
                 pass
-        time.sleep(0.1)
 
 
 class BigDesks(unittest.TestCase):
@@ -920,6 +947,9 @@ class BigDesks(unittest.TestCase):
         self.addCleanup(xvfb.wait)
         self.addCleanup(xvfb.kill)
         self.started = []
+        # An Xwayland that had to be killed leaves its files behind.
+        servers = x_servers()
+        self.addCleanup(lambda: remove_dead_x_files(x_servers() - servers))
         self.addCleanup(lambda: [p.wait() for p in self.started])
         self.addCleanup(end_marked, self.marker)
         former = os.environ.get("DISPLAY")
