@@ -10,7 +10,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all build run test bench bench-whole bench-build install deb windows clean
+.PHONY: all build run test bench bench-whole bench-build install deb windows bench-windows clean
 
 all: build
 
@@ -54,6 +54,12 @@ windows:
 	  -DCMAKE_BUILD_TYPE=Release -DGLIMMET2_TESTS=OFF > /dev/null
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target glimmet2 windows-zip
 	@echo "$(WINDOWS_BUILD)/glimmet2-windows-x86_64.zip"
+
+# The Windows window pass beside its floor, under Wine on a private Xvfb.
+bench-windows: windows
+	@scripts/install-deps windows wine wine64 xvfb
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target glimmet2-windows-bench
+	@scripts/with-xvfb scripts/with-wine wine $(WINDOWS_BUILD)/glimmet2-windows-bench.exe
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD)

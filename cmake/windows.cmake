@@ -22,6 +22,10 @@ add_custom_command(
   COMMENT "Packing ${GLIMMET2_ZIP}")
 add_custom_target(windows-zip ALL DEPENDS ${GLIMMET2_ZIP})
 
+# The window pass against its floor; `make bench-windows` runs it under Wine.
+add_executable(glimmet2-windows-bench EXCLUDE_FROM_ALL bench/windows_bench.cpp)
+target_link_libraries(glimmet2-windows-bench PRIVATE glimmet2core)
+
 set(GLIMMET2_GTEST_SOURCES /usr/src/googletest CACHE PATH "GoogleTest's sources")
 if(NOT GLIMMET2_TESTS OR NOT EXISTS ${GLIMMET2_GTEST_SOURCES}/CMakeLists.txt)
   return()
