@@ -202,6 +202,14 @@ class WineConsole(unittest.TestCase):
         self.assertEqual(console.status(), 0)
 
 
+    def test_without_a_console_it_says_so_and_fails(self):
+        ran = subprocess.run(["wine", PROGRAM], stdin=subprocess.DEVNULL, capture_output=True,
+                             text=True, timeout=120)
+        self.assertEqual(ran.returncode, 1)
+        self.assertRegex(ran.stderr, r"^glimmet2: no console to work on; .*wineconsole\)\n$")
+        self.assertEqual(ran.stdout, "")
+
+
 if __name__ == "__main__":
     PROGRAM = sys.argv[1]
     unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)
