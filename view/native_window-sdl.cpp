@@ -151,34 +151,13 @@ bool NativeWindow::Open(std::string& error) {
 // The window's record and its surface's, with the picture the program
 // thread plots into, as large as the window's framebuffer.
 bool NativeWindow::AddRecords(std::string& error) {
-  auto view = std::make_shared<Record>();
-  view->kind_ = RecordKind::kView;
-  view->handle_ = view_handle_ = NewHandle();
-  view->style_ = block_.style_;
-  view->width_ = block_.width_;
-  view->height_ = block_.height_;
-  if (!AddRecord(view)) {
-    error = "the window's handle is already registered";
-    return false;
-  }
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer == nullptr) return Fail(error, "SDL gives the window no framebuffer");
   picture_.reset(Picture::Create(framebuffer->w, framebuffer->h, kButtonFace));
   if (!picture_) return Fail(error, "SDL cannot make the picture");
-
-  auto surface = std::make_shared<Record>();
-  surface->kind_ = RecordKind::kSurface;
-  surface->handle_ = NewHandle();
-  surface->owner_ = view_handle_;
-  surface->width_ = picture_->Width();
-  surface->height_ = picture_->Height();
-  surface->picture_ = picture_;
-  surface->channel_ = channel_;
-  if (!AddRecord(surface)) {
-    error = "the surface's handle is already registered";
-    return false;
-  }
-  return true;
+  view_handle_ =
+      AddWindowRecords(block_.style_, block_.width_, block_.height_, picture_, channel_, error);
+  return view_handle_ != 0;
 }
 
 // SDL places the client area; move it so that the frame's corner is at

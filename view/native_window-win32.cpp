@@ -165,16 +165,6 @@ void NativeWindow::FitClientArea() {
 // The window's record and its surface's, with the picture the program
 // thread plots into, as large as the surface's client area.
 bool NativeWindow::AddRecords(std::string& error) {
-  auto view = std::make_shared<Record>();
-  view->kind_ = RecordKind::kView;
-  view->handle_ = view_handle_ = NewHandle();
-  view->style_ = block_.style_;
-  view->width_ = block_.width_;
-  view->height_ = block_.height_;
-  if (!AddRecord(view)) {
-    error = "the window's handle is already registered";
-    return false;
-  }
   RECT client{};
   if (!GetClientRect(surface_, &client)) {
     error = LastError("cannot measure the drawing surface");
@@ -185,19 +175,9 @@ bool NativeWindow::AddRecords(std::string& error) {
     error = "no memory for the picture";
     return false;
   }
-  auto surface = std::make_shared<Record>();
-  surface->kind_ = RecordKind::kSurface;
-  surface->handle_ = NewHandle();
-  surface->owner_ = view_handle_;
-  surface->width_ = picture_->Width();
-  surface->height_ = picture_->Height();
-  surface->picture_ = picture_;
-  surface->channel_ = channel_;
-  if (!AddRecord(surface)) {
-    error = "the surface's handle is already registered";
-    return false;
-  }
-  return true;
+  view_handle_ =
+      AddWindowRecords(block_.style_, block_.width_, block_.height_, picture_, channel_, error);
+  return view_handle_ != 0;
 }
 
 // The window's side of the picture: a 32-bit top-down DIB section, which

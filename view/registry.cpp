@@ -77,6 +77,35 @@ std::shared_ptr<Record> FindSurfaceOf(Handle window) {
   });
 }
 
+Handle AddWindowRecords(std::uint32_t style, int width, int height,
+                        const std::shared_ptr<Picture>& picture,
+                        const std::shared_ptr<WindowChannel>& channel, std::string& error) {
+  auto view = std::make_shared<Record>();
+  view->kind_ = RecordKind::kView;
+  view->handle_ = NewHandle();
+  view->style_ = style;
+  view->width_ = width;
+  view->height_ = height;
+  auto surface = std::make_shared<Record>();
+  surface->kind_ = RecordKind::kSurface;
+  surface->handle_ = NewHandle();
+  surface->owner_ = view->handle_;
+  surface->width_ = picture->Width();
+  surface->height_ = picture->Height();
+  surface->picture_ = picture;
+  surface->channel_ = channel;
+  if (!AddRecord(view)) {
+    error = "the window's handle is already registered";
+    return 0;
+  }
+  if (!AddRecord(surface)) {
+    RemoveRecordsOf(view->handle_);
+    error = "the surface's handle is already registered";
+    return 0;
+  }
+  return view->handle_;
+}
+
 void RemoveRecordsOf(Handle window) {
   Registry& r = TheRegistry();
   std::vector<std::shared_ptr<Record>> removed;  // freed after the lock goes

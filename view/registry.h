@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "view/picture.h"
 
@@ -47,6 +48,13 @@ std::shared_ptr<Record> FindRecord(Handle handle);
 
 // The surface owned by `window`, or null.
 std::shared_ptr<Record> FindSurfaceOf(Handle window);
+
+// Adds the records of a new top-level window and of its drawing surface,
+// which holds `picture` and hands redraws over through `channel`; the
+// window's handle, or 0 with the reason.
+Handle AddWindowRecords(std::uint32_t style, int width, int height,
+                        const std::shared_ptr<Picture>& picture,
+                        const std::shared_ptr<WindowChannel>& channel, std::string& error);
 
 // Removes every surface owned by `window`, then the window's own record,
 // marking the surfaces no longer alive.
