@@ -1,4 +1,4 @@
-// The picture in an SDL surface, and putting it into the window's format.
+// Putting the picture into an SDL window's format.
 #include "view/picture.h"
 
 #include <SDL.h>
@@ -28,29 +28,11 @@ bool IsXbgr(const SDL_PixelFormat& f) {
 
 }  // namespace
 
-Picture* Picture::Create(int width, int height, Colour background) {
-  SDL_Surface* surface =
-      SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XBGR8888);
-  if (surface == nullptr) return nullptr;
-  // The picture is copied as it stands, never blended.
-  SDL_SetSurfaceBlendMode(surface, SDL_BLENDMODE_NONE);
-  Picture* picture = new Picture;
-  picture->surface_ = surface;
-  picture->pixels_ = static_cast<std::uint32_t*>(surface->pixels);
-  picture->stride_ = surface->pitch / 4;
-  picture->width_ = width;
-  picture->height_ = height;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      picture->pixels_[y * picture->stride_ + x] = static_cast<std::uint32_t>(background);
-  return picture;
-}
-
 bool Picture::CopyTo(SDL_Surface* target) {
   const SDL_PixelFormat& f = *target->format;
   if (target->w < width_ || target->h < height_ || SDL_MUSTLOCK(target) ||
       f.BytesPerPixel != 4)
-    return SDL_BlitSurface(surface_, nullptr, target, nullptr) == 0;
+    return BlitTo(target);
   const bool swap = IsXrgb(f);
   if (!swap && !IsXbgr(f)) {
     CopyConverted(target);
@@ -86,6 +68,16 @@ void Picture::CopyConverted(SDL_Surface* target) {
   }
 }
 
-Picture::~Picture() { SDL_FreeSurface(surface_); }
+// Any other target, through SDL's blit from a surface over the picture's
+// pixels, made and freed here, on the window thread.
+bool Picture::BlitTo(SDL_Surface* target) {
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+      pixels_, width_, height_, 32, static_cast<int>(stride_ * 4), SDL_PIXELFORMAT_XBGR8888);
+  if (source == nullptr) return false;
+  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);  // copied as it stands
+  const bool copied = SDL_BlitSurface(source, nullptr, target, nullptr) == 0;
+  SDL_FreeSurface(source);
+  return copied;
+}
 
 }  // namespace glimmet

@@ -1,6 +1,8 @@
-// What the pictures of every platform share: the swap of red and blue that
-// puts the picture into the format of most displays and of Windows bitmaps.
+// The picture, the same on every platform, and the swap of red and blue that
+// puts it into the format of most displays and of Windows bitmaps.
 #include "view/picture.h"
+
+#include <new>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -34,5 +36,27 @@ void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count) {
 void Picture::CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride) const {
   for (int y = 0; y < height_; ++y) SwapRedBlue(pixels_ + y * stride_, target + y * stride, width_);
 }
+
+
+// In memory of its own, so that whichever thread lets it go last frees
+// nothing of the window system.
+Picture* Picture::Create(int width, int height, Colour background) {
+  if (width <= 0 || height <= 0) return nullptr;
+  auto* pixels = new (std::nothrow) std::uint32_t[static_cast<std::size_t>(width) * height];
+  if (pixels == nullptr) return nullptr;
+  Picture* picture = new (std::nothrow) Picture;
+  if (picture == nullptr) {
+    delete[] pixels;
+    return nullptr;
+  }
+  picture->pixels_ = pixels;
+  picture->stride_ = width;
+  picture->width_ = width;
+  picture->height_ = height;
+  for (int i = 0; i < width * height; ++i) pixels[i] = static_cast<std::uint32_t>(background);
+  return picture;
+}
+
+Picture::~Picture() { delete[] pixels_; }
 
 }  // namespace glimmet

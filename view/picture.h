@@ -22,8 +22,7 @@ void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count);
 
 class Picture {
  public:
-  // Filled with `background`. Returns null when it cannot be made (with
-  // SDL's reason in SDL_GetError where SDL makes it).
+  // Filled with `background`; null when there is no memory for it.
   static Picture* Create(int width, int height, Colour background);
   ~Picture();
   Picture(const Picture&) = delete;
@@ -44,8 +43,8 @@ class Picture {
  private:
   Picture() = default;
   void CopyConverted(SDL_Surface* target);
+  bool BlitTo(SDL_Surface* target);
 
-  SDL_Surface* surface_ = nullptr;  // where SDL holds the pixels
   std::uint32_t* pixels_ = nullptr;
   std::ptrdiff_t stride_ = 0;  // in pixels
   int width_ = 0;
