@@ -77,6 +77,7 @@ class NativeWindow {
   std::shared_ptr<WindowChannel> channel_;
   HWND window_ = nullptr;
   HWND surface_ = nullptr;
+  HDC surface_dc_ = nullptr;
   HDC memory_ = nullptr;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ former_bitmap_ = nullptr;
@@ -198,7 +199,7 @@ bool NativeWindow::MakeBitmap(std::string& error) {
   void* bits = nullptr;
   memory_ = CreateCompatibleDC(screen);
   bitmap_ = memory_ ? CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-  ReleaseDC(surface_, screen);
+  surface_dc_ = screen;  // kept for the redraws, released with the window
   if (bitmap_ == nullptr) {
     error = LastError("cannot make the window's bitmap");
     return false;
@@ -234,8 +235,10 @@ void NativeWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return;
   picture_->CopyToXrgb(bits_, picture_->Width());
-  InvalidateRect(surface_, nullptr, FALSE);
-  UpdateWindow(surface_);
+  // Straight onto the surface: a paint request would take the window
+  // system several trips more for the same copy.
+  BitBlt(surface_dc_, 0, 0, picture_->Width(), picture_->Height(), memory_, 0, 0, SRCCOPY);
+  GdiFlush();
   channel_->Show(target);
 }
 
@@ -250,6 +253,8 @@ void NativeWindow::Released() {
     DeleteDC(memory_);
   }
   if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  if (surface_dc_ != nullptr) ReleaseDC(surface_, surface_dc_);
+  surface_dc_ = nullptr;
   memory_ = nullptr;
   bitmap_ = nullptr;
   bits_ = nullptr;
