@@ -115,8 +115,13 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
   Child child = Start(Setting::kNormal);
   const Window w = WaitForWindow(probe, "Glimmet");
   ASSERT_NE(w, 0u);
-  const auto geometry = probe.Geometry(w);
-  ASSERT_TRUE(geometry);
+  // Named before it is placed and shown: where it is shown counts.
+  auto geometry = probe.Geometry(w);
+  for (int i = 0; i < 500 && geometry && !geometry->shown_; ++i) {
+    std::this_thread::sleep_for(10ms);
+    geometry = probe.Geometry(w);
+  }
+  ASSERT_TRUE(geometry && geometry->shown_);
   // Its terminal, a pty of the test's, has no window to find, so its panel
   // could be anywhere: the field opens in the screen's far corner.
   Display* display = XOpenDisplay(nullptr);

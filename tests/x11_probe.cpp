@@ -77,7 +77,7 @@ std::optional<WindowGeometry> XProbe::Geometry(Window window) {
   int x = 0, y = 0;
   Window child;
   XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
-  return WindowGeometry{x, y, a.width, a.height};
+  return WindowGeometry{x, y, a.width, a.height, a.map_state == IsViewable};
 }
 
 std::vector<std::int32_t> XProbe::Pixels(Window window) {

@@ -14,6 +14,7 @@ namespace glimmet::testing {
 
 struct WindowGeometry {
   int x_ = 0, y_ = 0, width_ = 0, height_ = 0;
+  bool shown_ = false;  // mapped, as far as its parents are
 };
 
 class XProbe {
