@@ -45,8 +45,10 @@ constexpr char kEnter[] = "\x1b[?1049h";
 // sent before it read "off" (a quick click on QUIT) would otherwise wait at
 // the shell's prompt as typed text.
 constexpr char kMouseOffAndFence[] = "\x1b[?1006l\x1b[?1000l\x1b[5n";
-// A terminal that never answers costs no more than this.
-constexpr int kFenceMs = 100;
+// A terminal that never answers costs no more than this. A busy machine
+// can keep one that does answer (VTE) past 100 ms; its answer would then
+// reach the shell.
+constexpr int kFenceMs = 500;
 constexpr char kRestore[] = "\x1b[0m\x1b[2J\x1b[H\x1b[?25h\x1b[?1049l";
 
 // Everything a handler needs, prepared in advance.

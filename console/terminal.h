@@ -51,7 +51,7 @@ void ReenterTerminal();
 
 // Undoes EnterTerminal and what followed, in the reverse order: mouse
 // reporting off, then the terminal's input read away until it has answered
-// a status request (or 100 ms have passed), attributes reset, screen erased,
+// a status request (or 500 ms have passed), attributes reset, screen erased,
 // cursor shown, main screen back, modes restored. Idempotent;
 // async-signal-safe.
 void RestoreTerminal();
