@@ -1110,8 +1110,15 @@ class BigDesks(unittest.TestCase):
                                  f"the field {field} covers {control} at {row},{column}")
         # Clicks reach the panel: a count turns red and grey again.
         settle(term)
-        term.click(*LAYOUT.button("QUIT"))
-        wait(lambda: term.status() is not None, "QUIT to end the program")
+        # With both cores busy, mutter has lost a click on QUIT now and then
+        # after the counts' clicks went through. The field covers no
+        # control (checked above), so a click that is lost is the
+        # compositor's, and it is made again.
+        for _ in range(6):
+            term.click(*LAYOUT.button("QUIT"))
+            if within(lambda: term.status() is not None, 20):
+                break
+        self.assertIsNotNone(term.status(), "QUIT did not end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
 
