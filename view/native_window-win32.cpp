@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,11 @@ constexpr char kWindowKind[] = "Glimmet2View";
 // bar when there is a caption.
 constexpr DWORD kDefaultStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kSurfaceId = 0;
+// How long the window thread waits for the next redraw before it goes back
+// to its message queue; messages wait at most this long, once per run of
+// redraws.
+constexpr unsigned kNapMs = 10;
+constexpr auto kLookEvery = std::chrono::milliseconds(1);
 
 std::string LastError(const char* what) {
   return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
@@ -70,7 +76,8 @@ class NativeWindow {
   bool MakeBitmap(std::string& error);
   void FitClientArea();
   void DispatchMessages();
-  void ServeRedraw();
+  bool NapForWork(std::uint64_t seen);
+  std::uint64_t ServeRedraw();
   void Released();
 
   OpeningBlock block_;
@@ -212,15 +219,35 @@ bool NativeWindow::MakeBitmap(std::string& error) {
 
 void NativeWindow::Run() {
   const HANDLE wake = reinterpret_cast<HANDLE>(channel_->wake_);
+  auto next_look = std::chrono::steady_clock::now();
+  bool woken_by_queue = true;
   for (;;) {
-    DispatchMessages();
+    // A look at the queue is a trip through the window system; while
+    // redraws come back to back, one look a millisecond is plenty.
+    const auto now = std::chrono::steady_clock::now();
+    if (woken_by_queue || now >= next_look) {
+      DispatchMessages();
+      next_look = now + kLookEvery;
+    }
     if (channel_->stop_.load()) return;
-    ServeRedraw();
+    const std::uint64_t served = ServeRedraw();
+    // Right after a redraw the next is likely near: wait for it on the
+    // request count, cheaply, leaving messages for a few milliseconds.
+    woken_by_queue = !(served != 0 && NapForWork(served));
+    if (!woken_by_queue) continue;
     channel_->sleeping_.store(true);
     if (!channel_->HasWork())
       MsgWaitForMultipleObjectsEx(1, &wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     channel_->sleeping_.store(false);
   }
+}
+
+// Sleeps until a request beyond `seen` or a stop comes, or kNapMs pass;
+// says whether one came. The requester's Wake() ends the nap.
+bool NativeWindow::NapForWork(std::uint64_t seen) {
+  if (!channel_->HasWork())
+    WaitOnAddress(&channel_->requested_, &seen, sizeof seen, kNapMs);
+  return channel_->HasWork();
 }
 
 void NativeWindow::DispatchMessages() {
@@ -231,15 +258,17 @@ void NativeWindow::DispatchMessages() {
   }
 }
 
-void NativeWindow::ServeRedraw() {
+// Returns the request served, or 0 when there was none.
+std::uint64_t NativeWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
-  if (target <= channel_->shown_.load() || window_ == nullptr) return;
+  if (target <= channel_->shown_.load() || window_ == nullptr) return 0;
   picture_->CopyToXrgb(bits_, picture_->Width());
   // Straight onto the surface: a paint request would take the window
   // system several trips more for the same copy.
   BitBlt(surface_dc_, 0, 0, picture_->Width(), picture_->Height(), memory_, 0, 0, SRCCOPY);
   GdiFlush();
   channel_->Show(target);
+  return target;
 }
 
 // The window's last message: its records first, so that no plot or redraw
