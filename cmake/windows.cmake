@@ -45,3 +45,5 @@ add_executable(glimmet2-tests ${GLIMMET2_PORTABLE_TESTS} tests/console-win32_tes
 target_link_libraries(glimmet2-tests PRIVATE glimmet2core gtest_main)
 # One test for the whole binary: each run under Wine costs a process start.
 add_test(NAME windows-unit COMMAND glimmet2-tests --gtest_brief=1)
+# Sends the program a control event in the test under Wine.
+add_executable(glimmet2-ctrl-event tests/ctrl_event_main.cpp)

@@ -36,11 +36,13 @@ def text_changes(before, after, box):
 
 class Console(PanelReader):
     """Wine's console window running cmd, which shows earlier work, waits
-    for a key, runs the program and keeps the window open afterwards."""
+    for a key, runs the program and keeps the window open afterwards; or,
+    to send a control event, a stand-in for cmd that does the same."""
 
-    def __init__(self):
+    def __init__(self, through_ctrl_event=False):
         self.dir = tempfile.mkdtemp(prefix="glimmet2-wine-")
         self.status_file = os.path.join(self.dir, "status")
+        self.trigger = os.path.join(self.dir, "break")
         script = os.path.join(self.dir, "run.bat")
         with open(script, "w", newline="\r\n") as f:
             f.write("@echo off\n")
@@ -51,7 +53,12 @@ class Console(PanelReader):
             f.write(f"echo %ERRORLEVEL%> {windows_path(self.status_file)}\n")
             f.write("pause > nul\n")
         self.others = set(self.consoles())
-        self.process = subprocess.Popen(["wineconsole", "cmd", "/c", windows_path(script)],
+        shell = ["cmd", "/c", windows_path(script)]
+        if through_ctrl_event:
+            shell = [os.path.join(os.path.dirname(PROGRAM), "glimmet2-ctrl-event.exe"),
+                     str(EARLIER), windows_path(self.trigger), windows_path(self.status_file),
+                     windows_path(PROGRAM)]
+        self.process = subprocess.Popen(["wineconsole"] + shell,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait(lambda: self.find() is not None, "the console window")
         self.window = self.find()
@@ -138,8 +145,8 @@ def settle(console):
 
 
 class WineConsole(unittest.TestCase):
-    def start(self):
-        console = Console()
+    def start(self, through_ctrl_event=False):
+        console = Console(through_ctrl_event)
         self.addCleanup(console.close)
         console.run()
         wait(lambda: find_window("Glimmet") is not None, "the Glimmet window")
@@ -185,10 +192,24 @@ class WineConsole(unittest.TestCase):
         console.click(*LAYOUT.button("QUIT", 2))
         wait(lambda: console.status() is not None, "QUIT to end the program")
         self.assertEqual(console.status(), 0)
-        self.assertEqual(geometry(console.window)[2:], console.before_size,
-                         "the console's size given back")
+        self.assertGivenBack(console)
+
+    def test_a_control_event(self):
+        console = self.start(through_ctrl_event=True)
+        open(console.trigger, "w").close()
+        wait(lambda: console.status() is not None, "Ctrl+C as an event to end the program")
+        # The system's default handler ends it: with STATUS_CONTROL_C_EXIT on
+        # Windows, 0 in Wine 8. 2 is the stand-in's failure to send.
+        self.assertIn(console.status() & 0xFFFFFFFF, (0, 0xC000013A))
+        self.assertGivenBack(console)
+
+    def assertGivenBack(self, console):
+        # Wine's console window takes its size back a moment after the call.
+        wait(lambda: geometry(console.window)[2:] == console.before_size,
+             "the console's size given back")
         after = console.shot()
-        rows = (0, 0, after.width, console.origin[1] + EARLIER * console.cell_size[1])
+        # The text only: the caption shows whether the window has the focus.
+        rows = (0, console.origin[1], after.width, EARLIER * console.cell_size[1])
         self.assertEqual(text_changes(console.before, after, rows), [],
                          "the earlier work given back")
 
@@ -200,7 +221,6 @@ class WineConsole(unittest.TestCase):
         click_at(x + width - left - 8, y + (top - left) // 2 + left)
         wait(lambda: console.status() is not None, "the close box to end the program")
         self.assertEqual(console.status(), 0)
-
 
     def test_without_a_console_it_says_so_and_fails(self):
         ran = subprocess.run(["wine", PROGRAM], stdin=subprocess.DEVNULL, capture_output=True,
