@@ -260,7 +260,10 @@ void TextArea(Console& console, int& columns, int& rows, int& pixel_width, int& 
   ReadSize(console);
   columns = console.view_.columns_;
   rows = console.view_.rows_;
-  pixel_width = pixel_height = 0;
+  CONSOLE_FONT_INFO font{};
+  const bool told = Open() && GetCurrentConsoleFont(taken.own_, FALSE, &font);
+  pixel_width = told ? columns * font.dwFontSize.X : 0;
+  pixel_height = told ? rows * font.dwFontSize.Y : 0;
 }
 
 }  // namespace glimmet

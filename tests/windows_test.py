@@ -21,6 +21,7 @@ from desk_test import (Image, LAYOUT, PanelReader, SURVIVE, find_window, geometr
 
 PROGRAM = None
 EARLIER = 5  # lines of earlier work on the console
+STAND_IN_AT = (250, 250)  # where the stand-in for cmd puts its console
 
 
 def windows_path(path):
@@ -56,8 +57,8 @@ class Console(PanelReader):
         shell = ["cmd", "/c", windows_path(script)]
         if through_ctrl_event:
             shell = [os.path.join(os.path.dirname(PROGRAM), "glimmet2-ctrl-event.exe"),
-                     str(EARLIER), windows_path(self.trigger), windows_path(self.status_file),
-                     windows_path(PROGRAM)]
+                     str(EARLIER), *map(str, STAND_IN_AT), windows_path(self.trigger),
+                     windows_path(self.status_file), windows_path(PROGRAM)]
         self.process = subprocess.Popen(["wineconsole"] + shell,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait(lambda: self.find() is not None, "the console window")
@@ -195,7 +196,16 @@ class WineConsole(unittest.TestCase):
         self.assertGivenBack(console)
 
     def test_a_control_event(self):
+        # The stand-in puts its console where the field usually opens: the
+        # field opens beside the panel instead.
         console = self.start(through_ctrl_event=True)
+        self.assertEqual(geometry(console.window)[:2], STAND_IN_AT)
+        (x, y, width, height), _ = self.field()
+        left, top = (a + b for a, b in zip(STAND_IN_AT, console.origin))
+        right, bottom = left + 44 * console.cell_size[0], top + 14 * console.cell_size[1]
+        self.assertFalse(x < right and left < x + width and y < bottom and top < y + height,
+                         f"the field at {(x, y, width, height)} covers the panel at "
+                         f"{(left, top, right, bottom)}")
         open(console.trigger, "w").close()
         wait(lambda: console.status() is not None, "Ctrl+C as an event to end the program")
         # The system's default handler ends it: with STATUS_CONTROL_C_EXIT on

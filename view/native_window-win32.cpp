@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "view/placement.h"
 #include "view/window_channel.h"
 
 namespace glimmet {
@@ -31,6 +32,7 @@ constexpr int kSurfaceId = 0;
 // redraws.
 constexpr unsigned kNapMs = 10;
 constexpr auto kLookEvery = std::chrono::milliseconds(1);
+constexpr int kPanelGap = 8;
 
 std::string LastError(const char* what) {
   return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
@@ -75,6 +77,7 @@ class NativeWindow {
   bool AddRecords(std::string& error);
   bool MakeBitmap(std::string& error);
   void FitClientArea();
+  void Place();
   void DispatchMessages();
   bool NapForWork(std::uint64_t seen);
   std::uint64_t ServeRedraw();
@@ -155,6 +158,7 @@ bool NativeWindow::Open(std::string& error) {
     return false;
   }
   if (!AddRecords(error) || !MakeBitmap(error)) return false;
+  Place();
   ShowWindow(window_, SW_SHOWNORMAL);
   return true;
 }
@@ -168,6 +172,47 @@ void NativeWindow::FitClientArea() {
   SetWindowPos(window_, nullptr, block_.x_, block_.y_, block_.width_ + frame_width,
                block_.height_ + frame_height,
                SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS | SWP_NOZORDER);
+}
+
+// Where the console's text lies on the screen, when the console is a
+// window of its own that shows (conhost). Windows Terminal's console window
+// is a hidden stand-in: there the panel's place is unknown.
+bool ConsoleOnScreen(TerminalOnScreen& console) {
+  HWND window = GetConsoleWindow();
+  RECT client{};
+  POINT origin{0, 0};
+  if (window == nullptr || !IsWindowVisible(window) || IsIconic(window) ||
+      !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0 ||
+      !ClientToScreen(window, &origin))
+    return false;
+  console.window_ = {origin.x, origin.y, client.right, client.bottom};
+  return true;
+}
+
+// Moves the window, not yet shown, off the panel when its usual corner
+// would cover it: a maximized Windows Terminal has the panel under
+// (300, 300), as may a console window the user has moved there.
+void NativeWindow::Place() {
+  const TerminalGrid& grid = block_.options_.terminal_;
+  RECT outer{};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  HMONITOR where = MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST);
+  if (grid.panel_columns_ <= 0 || grid.panel_rows_ <= 0 || !GetWindowRect(window_, &outer) ||
+      where == nullptr || !GetMonitorInfoA(where, &monitor))
+    return;
+  const ScreenRect frame{outer.left, outer.top, outer.right - outer.left,
+                         outer.bottom - outer.top};
+  const RECT& w = monitor.rcWork;
+  const ScreenRect work{w.left, w.top, w.right - w.left, w.bottom - w.top};
+  TerminalOnScreen console;
+  ScreenRect panel;
+  const bool known = ConsoleOnScreen(console);
+  if (known) panel = PanelOnScreen(console, grid);
+  const ScreenPoint corner = ChooseCorner(frame, known ? &panel : nullptr, work, kPanelGap);
+  if (corner.x_ != frame.x_ || corner.y_ != frame.y_)
+    SetWindowPos(window_, nullptr, corner.x_, corner.y_, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The window's record and its surface's, with the picture the program
