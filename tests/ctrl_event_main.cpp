@@ -2,13 +2,13 @@
 // console window at a given place (Wine's, without a window manager, moves
 // only from inside), shows some earlier work, waits for a key, runs the
 // program, sends Ctrl+C as an event (not as a key) once a named file
-// appears, writes the program's
-// exit status to a file and waits for a key again. The program gives the
-// console back on Ctrl+C sent so and on Ctrl+Break alike; Wine 8 can send
-// only the first (GenerateConsoleCtrlEvent fails for CTRL_BREAK_EVENT, and
-// its console window makes no event of the keys). Ctrl+C goes to the whole
-// console (a process group of its own would ignore it), so cmd would end
-// with the program: this stand-in lets the event pass.
+// appears, writes the program's exit status to a file and waits for a key
+// again. The program gives the console back on Ctrl+C sent so and on
+// Ctrl+Break alike; Wine 8 can send only the first (GenerateConsoleCtrlEvent
+// fails for CTRL_BREAK_EVENT, and its console window makes no event of the
+// keys). Ctrl+C goes to the whole console (a process group of its own would
+// ignore it), so cmd would end with the program: this stand-in lets the
+// event pass.
 //
 // Usage: glimmet2-ctrl-event LINES X Y TRIGGER-FILE STATUS-FILE PROGRAM
 #include <windows.h>
