@@ -74,8 +74,6 @@ class NativeWindow {
 // once without starting anything.
 constexpr char kNoBus[] = "disabled:";
 
-// Between the panel and a window opened beside it.
-constexpr int kPanelGap = 8;
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);

@@ -2,9 +2,10 @@
 // it. The thread creates the top-level window and its owner-drawn STATIC
 // child, then sleeps in MsgWaitForMultipleObjects on its message queue and
 // the channel's event together, so that it wakes only for messages and
-// redraw requests. A redraw copies the picture into the window's bitmap (a
-// DIB section in a memory DC) and has the child repaint at once, which
-// BitBlts that bitmap; an exposure repaints from the bitmap as last shown.
+// redraw requests; right after a redraw it sleeps on the request count
+// instead, for the next. A redraw copies the picture into the window's
+// bitmap (a DIB section in a memory DC) and BitBlts that bitmap onto the
+// child; an exposure repaints from the bitmap as last shown.
 // The close box destroys the window: its records go, every later plot and
 // redraw does nothing, and the size reads 0 by 0.
 #include "view/native_window.h"
@@ -32,7 +33,6 @@ constexpr int kSurfaceId = 0;
 // redraws.
 constexpr unsigned kNapMs = 10;
 constexpr auto kLookEvery = std::chrono::milliseconds(1);
-constexpr int kPanelGap = 8;
 
 std::string LastError(const char* what) {
   return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
@@ -265,12 +265,12 @@ bool NativeWindow::MakeBitmap(std::string& error) {
 void NativeWindow::Run() {
   const HANDLE wake = reinterpret_cast<HANDLE>(channel_->wake_);
   auto next_look = std::chrono::steady_clock::now();
-  bool woken_by_queue = true;
+  bool look_now = true;
   for (;;) {
     // A look at the queue is a trip through the window system; while
     // redraws come back to back, one look a millisecond is plenty.
     const auto now = std::chrono::steady_clock::now();
-    if (woken_by_queue || now >= next_look) {
+    if (look_now || now >= next_look) {
       DispatchMessages();
       next_look = now + kLookEvery;
     }
@@ -278,8 +278,8 @@ void NativeWindow::Run() {
     const std::uint64_t served = ServeRedraw();
     // Right after a redraw the next is likely near: wait for it on the
     // request count, cheaply, leaving messages for a few milliseconds.
-    woken_by_queue = !(served != 0 && NapForWork(served));
-    if (!woken_by_queue) continue;
+    look_now = served == 0 || !NapForWork(served);
+    if (!look_now) continue;
     channel_->sleeping_.store(true);
     if (!channel_->HasWork())
       MsgWaitForMultipleObjectsEx(1, &wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);

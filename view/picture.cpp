@@ -37,7 +37,6 @@ void Picture::CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride) const {
   for (int y = 0; y < height_; ++y) SwapRedBlue(pixels_ + y * stride_, target + y * stride, width_);
 }
 
-
 // In memory of its own, so that whichever thread lets it go last frees
 // nothing of the window system.
 Picture* Picture::Create(int width, int height, Colour background) {

@@ -10,6 +10,9 @@ struct ScreenRect {
   int x_ = 0, y_ = 0, width_ = 0, height_ = 0;
 };
 
+// Between the panel and a window opened beside it.
+constexpr int kPanelGap = 8;
+
 struct ScreenPoint {
   int x_ = 0, y_ = 0;
 };

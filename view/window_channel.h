@@ -1,8 +1,10 @@
 // The redraw hand-off between the program thread and a window thread.
 // RedrawView raises a request and sleeps until the window thread says the
 // picture is on the window; the window thread sleeps in poll() and is woken
-// through an eventfd (an event on Windows) only when it sleeps. Lock-free, so that a pass costs
-// no more than the two wake-ups it needs, and neither side spins.
+// through an eventfd (an event on Windows) only when it sleeps. On Windows
+// it may nap on requested_ instead, which Wake() ends too. Lock-free, so
+// that a pass costs no more than the two wake-ups it needs, and neither
+// side spins.
 #pragma once
 
 #include <atomic>
@@ -35,7 +37,7 @@ struct WindowChannel {
 
   // An eventfd on Linux, an event on Windows; -1 when none could be made.
   const std::intptr_t wake_;
-  std::atomic<bool> sleeping_{false};  // the window thread is in poll()
+  std::atomic<bool> sleeping_{false};  // the window thread waits on wake_
   std::atomic<std::uint64_t> requested_{0};
   std::atomic<std::uint64_t> shown_{0};
   std::atomic<std::uint32_t> shown_seq_{0};  // the futex word: bumped by each Show
