@@ -14,11 +14,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/signals.h"
 #include "console/console.h"
@@ -31,6 +35,10 @@ namespace {
 using testing::Vt;
 using namespace std::chrono_literals;
 
+// A pseudo-terminal whose far side behaves as a terminal does in one
+// respect: it answers every status request (CSI 5 n) at once, so that no
+// way out waits for an answer that never comes. What the program writes
+// collects until Drain takes it.
 struct Pty {
   int master_ = -1;
   int slave_ = -1;
@@ -39,23 +47,23 @@ struct Pty {
     size.ws_col = static_cast<unsigned short>(columns);
     size.ws_row = static_cast<unsigned short>(rows);
     EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, &size), 0);
+    EXPECT_EQ(pipe(stop_), 0);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    reader_ = std::thread([this] { Answer(); });
   }
   ~Pty() {
-    close(master_);
-    close(slave_);
+    EXPECT_EQ(write(stop_[1], "s", 1), 1);
+    reader_.join();
+    for (int fd : {master_, slave_, stop_[0], stop_[1]}) close(fd);
   }
   // What the program wrote, once it has stopped writing for a moment.
   std::string Drain(int quiet_ms = 100) {
-    std::string text;
-    char buffer[4096];
-    pollfd p{master_, POLLIN, 0};
-    while (poll(&p, 1, quiet_ms) > 0) {
-      const ssize_t n = read(master_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      text.append(buffer, n);
-    }
-    return text;
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::size_t size = written_.size();
+    while (more_.wait_for(lock, std::chrono::milliseconds(quiet_ms),
+                          [&] { return written_.size() != size; }))
+      size = written_.size();
+    return std::exchange(written_, {});
   }
   void Type(const std::string& bytes) {
     ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -71,6 +79,35 @@ struct Pty {
     tcgetattr(slave_, &t);
     return t;
   }
+
+ private:
+  void Answer() {
+    static constexpr char kStatusRequest[] = "\x1b[5n";
+    std::string tail;  // a request may arrive split across reads
+    for (;;) {
+      pollfd p[2] = {{master_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+      if (poll(p, 2, -1) < 0 && errno != EINTR) return;
+      if (p[1].revents) return;
+      char buffer[4096];
+      const ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n <= 0) continue;
+      tail.append(buffer, n);
+      for (std::size_t at; (at = tail.find(kStatusRequest)) != std::string::npos;) {
+        EXPECT_EQ(write(master_, "\x1b[0n", 4), 4);
+        tail.erase(0, at + sizeof kStatusRequest - 1);
+      }
+      if (tail.size() > 8) tail.erase(0, tail.size() - 8);
+      std::lock_guard<std::mutex> lock(mutex_);
+      written_.append(buffer, n);
+      more_.notify_all();
+    }
+  }
+
+  int stop_[2] = {-1, -1};
+  std::thread reader_;
+  std::mutex mutex_;
+  std::condition_variable more_;
+  std::string written_;
 };
 
 bool SameModes(const termios& a, const termios& b) {

@@ -309,13 +309,15 @@ TEST(CommandTest, PauseTogglesStepSetsQuitReports) {
   EXPECT_TRUE(HandlePanelClick(state, console));
 }
 
-// One desk as it was measured: the work area, the terminal's window as X
-// reports it (where it can be found), what the terminal tells of its text
-// area, where its text really lies, and the window manager's frame around
-// the field.
+// One desk as it was measured: its monitors (with the usable part each
+// publishes), the one the pointer is on, the terminal's window as X reports
+// it (where it can be found), what the terminal tells of its text area,
+// where its text really lies, and the window manager's frame around the
+// field.
 struct Desk {
   const char* name_;
-  ScreenRect work_area_;
+  std::vector<Monitor> monitors_;
+  int pointer_on_;
   bool found_;
   TerminalOnScreen terminal_;
   int columns_, rows_, told_width_, told_height_;
@@ -324,40 +326,72 @@ struct Desk {
   Extents frame_;
 };
 
+const Monitor kXvfb{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}};
+const Monitor kGnomeXvfb{{0, 0, 1280, 1024}, {0, 32, 1280, 992}};
+// A laptop's screen at x = 0, bottom-aligned beside a larger one: (300,
+// 300) lies above the laptop's screen, off both. Mutter and marco publish
+// a work area for the larger one only; SDL then gives the laptop's as
+// empty.
+const Monitor kLaptop{{0, 672, 1368, 768}, {0, 672, 1368, 728}};
+const Monitor kLaptopUntold{{0, 672, 1368, 768}, {}};
+const Monitor kLargeBeside{{1368, 0, 2560, 1440}, {1368, 32, 2560, 1408}};
+
 // Measured in an Xvfb of 1280 x 1024: GNOME 43 (GNOME Terminal, whose VTE
 // tells no pixel size; a 44-px header bar; GTK's shadow around a window
 // that is not maximized) and kwin_wayland 5.27 (Konsole). On Wayland both
-// terminals are Wayland clients, which an X11 program cannot find.
+// terminals are Wayland clients, which an X11 program cannot find. The two
+// monitors as Cinnamon, GNOME on Xorg and MATE showed them.
 const Desk kDesks[] = {
-    {"GNOME on Xorg, maximized", {0, 32, 1280, 992}, true, {{0, 32, 1280, 992}, {}},
+    {"GNOME on Xorg, maximized", {kGnomeXvfb}, 0, true, {{0, 32, 1280, 992}, {}},
      140, 52, 0, 0, {0, 76}, 9, 18, {0, 0, 37, 0}},
-    {"GNOME on Xorg, left half", {0, 32, 1280, 992}, true,
+    {"GNOME on Xorg, left half", {kGnomeXvfb}, 0, true,
      {{-20, 12, 680, 1032}, {20, 20, 20, 20}}, 69, 52, 0, 0, {0, 76}, 9, 18, {0, 0, 37, 0}},
-    {"GNOME on Xorg, right half", {0, 32, 1280, 992}, true,
+    {"GNOME on Xorg, right half", {kGnomeXvfb}, 0, true,
      {{620, 12, 680, 1032}, {20, 20, 20, 20}}, 69, 52, 0, 0, {640, 76}, 9, 18, {0, 0, 37, 0}},
-    {"GNOME on Xorg, where it opens", {0, 32, 1280, 992}, true,
+    {"GNOME on Xorg, where it opens", {kGnomeXvfb}, 0, true,
      {{245, 18, 788, 533}, {26, 26, 23, 29}}, 80, 24, 0, 0, {271, 85}, 9, 18, {0, 0, 37, 0}},
-    {"GNOME on Xorg, maximized, 20 pt", {0, 32, 1280, 992}, true, {{0, 32, 1280, 992}, {}},
+    {"GNOME on Xorg, maximized, 20 pt", {kGnomeXvfb}, 0, true, {{0, 32, 1280, 992}, {}},
      80, 28, 0, 0, {0, 76}, 16, 33, {0, 0, 37, 0}},
     // Started with the terminal's first size, maximized as it started.
-    {"GNOME on Xorg, maximized late", {0, 32, 1280, 992}, true, {{0, 32, 1280, 992}, {}},
+    {"GNOME on Xorg, maximized late", {kGnomeXvfb}, 0, true, {{0, 32, 1280, 992}, {}},
      80, 24, 0, 0, {0, 76}, 9, 18, {0, 0, 37, 0}},
-    {"GNOME on Wayland, maximized", {0, 32, 1280, 992}, false, {}, 140, 52, 0, 0, {0, 76},
+    {"GNOME on Wayland, maximized", {kGnomeXvfb}, 0, false, {}, 140, 52, 0, 0, {0, 76},
      9, 18, {0, 0, 37, 0}},
-    {"GNOME on Wayland, left half", {0, 32, 1280, 992}, false, {}, 69, 52, 0, 0, {0, 76},
+    {"GNOME on Wayland, left half", {kGnomeXvfb}, 0, false, {}, 69, 52, 0, 0, {0, 76},
      9, 18, {0, 0, 37, 0}},
-    {"GNOME on Wayland, right half", {0, 32, 1280, 992}, false, {}, 69, 52, 0, 0, {640, 76},
+    {"GNOME on Wayland, right half", {kGnomeXvfb}, 0, false, {}, 69, 52, 0, 0, {640, 76},
      9, 18, {0, 0, 37, 0}},
-    {"GNOME on Wayland, maximized, 20 pt", {0, 32, 1280, 992}, false, {}, 80, 28, 0, 0,
+    {"GNOME on Wayland, maximized, 20 pt", {kGnomeXvfb}, 0, false, {}, 80, 28, 0, 0,
      {0, 76}, 16, 33, {0, 0, 37, 0}},
-    {"KDE on Wayland, maximized", {0, 0, 1280, 1024}, false, {}, 181, 62, 0, 0, {2, 88}, 7,
+    {"KDE on Wayland, maximized", {kXvfb}, 0, false, {}, 181, 62, 0, 0, {2, 88}, 7,
      15, {0, 0, 37, 0}},
-    {"KDE on Wayland, maximized, 20 pt", {0, 0, 1280, 1024}, false, {}, 79, 28, 0, 0,
+    {"KDE on Wayland, maximized, 20 pt", {kXvfb}, 0, false, {}, 79, 28, 0, 0,
      {2, 88}, 16, 33, {0, 0, 37, 0}},
+    {"Cinnamon, laptop beside a larger screen", {kLaptop, kLargeBeside}, 0, true,
+     {{0, 709, 720, 432}, {}}, 80, 24, 720, 432, {0, 709}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Xorg, laptop beside a larger screen", {kLaptopUntold, kLargeBeside}, 0, true,
+     {{-20, 652, 760, 560}, {20, 20, 20, 20}}, 80, 24, 0, 0, {0, 716}, 9, 18, {0, 0, 37, 0}},
+    {"GNOME on Xorg, laptop beside, terminal not found", {kLaptopUntold, kLargeBeside}, 0,
+     false, {}, 80, 24, 0, 0, {0, 716}, 9, 18, {0, 0, 37, 0}},
+    {"MATE, laptop beside, terminal not found", {kLaptopUntold, kLargeBeside}, 0, false, {},
+     80, 24, 0, 0, {0, 698}, 8, 17, {0, 0, 26, 0}},
+    {"MATE, larger screen first, laptop right", {{{0, 0, 2560, 1440}, {0, 0, 2560, 1400}},
+                                                 {{2560, 672, 1368, 768}, {}}}, 1, false, {},
+     80, 24, 0, 0, {2560, 698}, 8, 17, {0, 0, 26, 0}},
 };
 
-// Every desk: the field's frame, wherever it opens, meets no cell of a
-// control and lies in the work area.
+bool InsideAny(const ScreenRect& r, const std::vector<Monitor>& monitors) {
+  for (const Monitor& m : monitors) {
+    const ScreenRect& a = m.usable_.width_ > 0 ? m.usable_ : m.bounds_;
+    if (r.x_ >= a.x_ && r.y_ >= a.y_ && r.x_ + r.width_ <= a.x_ + a.width_ &&
+        r.y_ + r.height_ <= a.y_ + a.height_)
+      return true;
+  }
+  return false;
+}
+
+// Every desk: the field's frame, where the desk puts it after the program
+// has chosen, meets no cell of a control and lies in a usable area.
 TEST(PlacementTest, TheFieldCoversNoControlOnAnyDesk) {
   constexpr int kGap = 8;
   for (const Desk& d : kDesks) {
@@ -365,20 +399,44 @@ TEST(PlacementTest, TheFieldCoversNoControlOnAnyDesk) {
     const ScreenRect usual{300, 300, 100 + d.frame_.left_ + d.frame_.right_,
                            100 + d.frame_.top_ + d.frame_.bottom_};
     const ScreenRect panel = PanelOnScreen(d.terminal_, grid);
-    const ScreenPoint corner = ChooseCorner(usual, d.found_ ? &panel : nullptr, d.work_area_, kGap);
-    const ScreenRect field{corner.x_, corner.y_, usual.width_, usual.height_};
+    const ScreenPoint corner =
+        ChooseCorner(usual, d.found_ ? &panel : nullptr, d.monitors_, d.pointer_on_, kGap);
+    const ScreenRect field =
+        WhereItLands({corner.x_, corner.y_, usual.width_, usual.height_}, d.monitors_);
+    EXPECT_TRUE(field.x_ == corner.x_ && field.y_ == corner.y_)
+        << d.name_ << ": asked for " << corner.x_ << ", " << corner.y_ << ", put at "
+        << field.x_ << ", " << field.y_;
     for (const PanelItem& item : kPanelItems) {
       if (item.control_ == Control::kNone) continue;
       const ScreenRect cells{d.text_.x_ + (item.first_ - 1) * d.cell_width_,
                              d.text_.y_ + (item.row_ - 1) * d.cell_height_,
                              (item.last_ - item.first_ + 1) * d.cell_width_, d.cell_height_};
       EXPECT_FALSE(Overlap(field, cells)) << d.name_ << ": over \"" << item.text_ << "\" at "
-                                          << corner.x_ << ", " << corner.y_;
+                                          << field.x_ << ", " << field.y_;
     }
-    const ScreenRect& w = d.work_area_;
-    EXPECT_TRUE(field.x_ >= w.x_ && field.y_ >= w.y_ && field.x_ + field.width_ <= w.x_ + w.width_ &&
-                field.y_ + field.height_ <= w.y_ + w.height_)
-        << d.name_ << ": outside the work area at " << corner.x_ << ", " << corner.y_;
+    EXPECT_TRUE(InsideAny(field, d.monitors_))
+        << d.name_ << ": outside every usable area at " << field.x_ << ", " << field.y_;
+  }
+}
+
+// A desk keeps a window on a screen: one asked for off every screen, or
+// half off one, is moved in as little as it takes.
+TEST(PlacementTest, WhereTheDeskPutsAWindow) {
+  const std::vector<Monitor> two{kLaptopUntold, kLargeBeside};
+  const struct {
+    ScreenRect asked;
+    ScreenPoint landed;
+  } kCases[] = {
+      {{300, 300, 100, 137}, {300, 672}},    // above the laptop: onto its top edge
+      {{1300, 900, 100, 137}, {1268, 900}},  // half off the laptop's right
+      {{2000, 100, 100, 137}, {2000, 100}},  // well inside the larger screen
+      {{1400, 10, 100, 137}, {1400, 32}},    // under its top bar
+      {{-50, 1400, 100, 137}, {0, 1303}},    // below and left of everything
+  };
+  for (const auto& c : kCases) {
+    const ScreenRect r = WhereItLands(c.asked, two);
+    EXPECT_EQ(r.x_, c.landed.x_) << c.asked.x_ << ", " << c.asked.y_;
+    EXPECT_EQ(r.y_, c.landed.y_) << c.asked.x_ << ", " << c.asked.y_;
   }
 }
 

@@ -50,6 +50,8 @@ class NativeWindow {
   bool StartVideo(std::string& error);
   bool AddRecords(std::string& error);
   void Place();
+  bool PanelPlace(ScreenRect& panel) const;
+  void MoveOffPanel();
   void HoldSize();
   bool FramedByLibdecor() const;
   void KeepInView();
@@ -65,6 +67,8 @@ class NativeWindow {
   Handle view_handle_ = 0;
   std::shared_ptr<Picture> picture_;
   Display* display_ = nullptr;  // SDL's X connection; null on other systems
+  Window x_window_ = 0;
+  bool window_manager_ = false;
   TerminalWindow terminal_;     // zeros where it cannot be found
   bool on_wayland_ = false;
   bool compositor_decorates_ = false;
@@ -140,6 +144,7 @@ bool NativeWindow::Open(std::string& error) {
   SDL_ShowWindow(window_);
   HoldSize();
   Place();
+  MoveOffPanel();
   // Showing may have given the window a new framebuffer.
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
@@ -158,31 +163,88 @@ bool NativeWindow::AddRecords(std::string& error) {
   return view_handle_ != 0;
 }
 
+// Room for a title bar that the window manager has not told of yet.
+constexpr int kUntoldTitleBar = 40;
+
+// The desk's monitors as SDL sees them, the primary first.
+std::vector<Monitor> Monitors() {
+  std::vector<Monitor> monitors;
+  for (int i = 0, n = SDL_GetNumVideoDisplays(); i < n; ++i) {
+    SDL_Rect bounds, usable;
+    if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+    if (SDL_GetDisplayUsableBounds(i, &usable) != 0) usable = {};
+    monitors.push_back({{bounds.x, bounds.y, bounds.w, bounds.h},
+                        {usable.x, usable.y, usable.w, usable.h}});
+  }
+  return monitors;
+}
+
+// The monitor under the pointer, where the user has just typed the
+// command; else the primary.
+int PointerMonitor(const std::vector<Monitor>& monitors) {
+  int x = 0, y = 0;
+  SDL_GetGlobalMouseState(&x, &y);
+  for (std::size_t i = 0; i < monitors.size(); ++i) {
+    const ScreenRect& b = monitors[i].bounds_;
+    if (x >= b.x_ && y >= b.y_ && x < b.x_ + b.width_ && y < b.y_ + b.height_) return int(i);
+  }
+  return 0;
+}
+
+// The panel's place on the screen; false where the terminal cannot be
+// found (a Wayland client, a terminal on another machine).
+bool NativeWindow::PanelPlace(ScreenRect& panel) const {
+  const TerminalGrid& grid = block_.options_.terminal_;
+  TerminalOnScreen terminal;
+  if (display_ == nullptr || grid.panel_columns_ <= 0 || grid.panel_rows_ <= 0 ||
+      !TerminalPlace(display_, terminal_, terminal))
+    return false;
+  panel = PanelOnScreen(terminal, grid);
+  return true;
+}
+
 // SDL places the client area; move it so that the frame's corner is at
 // (x, y), or where the frame leaves the panel clear. Only X11 has
-// positions; the frame is known once the window is shown. Where the
-// terminal's window cannot be found (a Wayland client, a terminal on
-// another machine) its panel may be anywhere, (x, y) included.
+// positions; the frame is known once the window is shown, and some window
+// managers tell of it only later. Where the terminal's window cannot be
+// found its panel may be anywhere, (x, y) included.
 void NativeWindow::Place() {
   int top = 0, left = 0, bottom = 0, right = 0;
   if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0)
     top = left = bottom = right = 0;
-  const ScreenRect frame{block_.x_, block_.y_, block_.width_ + left + right,
-                         block_.height_ + top + bottom};
+  // A title bar not told of yet may go above the client (a manager that
+  // keeps the client where it was asked for) or push it down (one that puts
+  // the frame there): the frame is reckoned with room for both.
+  const bool titled = !(SDL_GetWindowFlags(window_) & SDL_WINDOW_BORDERLESS);
+  const int untold = window_manager_ && titled && top == 0 ? kUntoldTitleBar : 0;
+  const ScreenRect frame{block_.x_, block_.y_ - untold, block_.width_ + left + right,
+                         block_.height_ + top + bottom + 2 * untold};
   ScreenPoint corner{frame.x_, frame.y_};
-  const TerminalGrid& grid = block_.options_.terminal_;
-  SDL_Rect usable;
-  if (display_ != nullptr && grid.panel_columns_ > 0 && grid.panel_rows_ > 0 &&
-      SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &usable) == 0) {
-    const ScreenRect work{usable.x, usable.y, usable.w, usable.h};
-    TerminalOnScreen terminal;
+  const std::vector<Monitor> monitors = Monitors();
+  if (display_ != nullptr && block_.options_.terminal_.panel_columns_ > 0) {
     ScreenRect panel;
-    const bool known = TerminalPlace(display_, terminal_, terminal);
-    if (known) panel = PanelOnScreen(terminal, grid);
-    corner = ChooseCorner(frame, known ? &panel : nullptr, work, kPanelGap);
+    const bool known = PanelPlace(panel);
+    corner = ChooseCorner(frame, known ? &panel : nullptr, monitors, PointerMonitor(monitors),
+                          kPanelGap);
   }
-  if (corner.x_ != block_.x_ || corner.y_ != block_.y_ || top != 0 || left != 0)
-    SDL_SetWindowPosition(window_, corner.x_ + left, corner.y_ + top);
+  const int x = corner.x_ + left, y = corner.y_ + top + untold;
+  if (x != block_.x_ || y != block_.y_ || top != 0 || left != 0)
+    SDL_SetWindowPosition(window_, x, y);
+}
+
+// The desk has the last word on where a window goes: where it has put the
+// frame over the panel after all, the window moves, once, to the next spot.
+void NativeWindow::MoveOffPanel() {
+  ScreenRect panel, frame;
+  Extents extents;
+  if (display_ == nullptr || x_window_ == 0 || !PanelPlace(panel)) return;
+  XSync(display_, False);
+  if (!FrameOnScreen(display_, x_window_, frame, extents) || !Overlap(frame, panel)) return;
+  const std::vector<Monitor> monitors = Monitors();
+  const ScreenPoint corner =
+      ChooseCorner(frame, &panel, monitors, PointerMonitor(monitors), kPanelGap);
+  if (corner.x_ != frame.x_ || corner.y_ != frame.y_)
+    SDL_SetWindowPosition(window_, corner.x_ + extents.left_, corner.y_ + extents.top_);
 }
 
 // A tiling Wayland compositor floats a window whose least and greatest
@@ -213,6 +275,8 @@ void NativeWindow::KeepInView() {
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
     display_ = info.info.x11.display;
+    x_window_ = info.info.x11.window;
+    window_manager_ = WindowManagerRuns(display_);
     terminal_ = FindTerminalWindow(display_, info.info.x11.window);
     if (terminal_.top_level_ != 0) {
       KeepAbove(display_, info.info.x11.window, terminal_);

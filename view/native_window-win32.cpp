@@ -174,18 +174,39 @@ void NativeWindow::FitClientArea() {
                SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS | SWP_NOZORDER);
 }
 
+// How long the field waits for the console to take the panel's size. The
+// console applies a new window size after the call that asked for it
+// returns (Wine posts it; Microsoft's host is documented to defer it too),
+// so right after start-up the console may still show its former size.
+constexpr auto kConsoleSettles = std::chrono::milliseconds(500);
+constexpr DWORD kConsoleLookMs = 10;
+
 // Where the console's text lies on the screen, when the console is a
 // window of its own that shows (conhost). Windows Terminal's console window
-// is a hidden stand-in: there the panel's place is unknown.
-bool ConsoleOnScreen(TerminalOnScreen& console) {
+// is a hidden stand-in: there the panel's place is unknown. The text's
+// origin is the client area's; its size is the panel's cells in the
+// console's font, never the client area's live size, which may not have
+// caught up with the resize yet. Waits, a bounded time, for the console to
+// reach that size, so that its origin is read where it comes to rest.
+bool ConsoleOnScreen(const TerminalGrid& grid, TerminalOnScreen& console) {
   HWND window = GetConsoleWindow();
+  if (window == nullptr || !IsWindowVisible(window) || IsIconic(window)) return false;
+  const bool told = grid.pixel_width_ > 0 && grid.pixel_height_ > 0 && grid.columns_ > 0 &&
+                    grid.rows_ > 0;
+  const int width = told ? grid.panel_columns_ * (grid.pixel_width_ / grid.columns_) : 0;
+  const int height = told ? grid.panel_rows_ * (grid.pixel_height_ / grid.rows_) : 0;
   RECT client{};
+  const auto deadline = std::chrono::steady_clock::now() + kConsoleSettles;
+  while (told && GetClientRect(window, &client) &&
+         (client.right != width || client.bottom != height) &&
+         std::chrono::steady_clock::now() < deadline)
+    Sleep(kConsoleLookMs);
   POINT origin{0, 0};
-  if (window == nullptr || !IsWindowVisible(window) || IsIconic(window) ||
-      !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0 ||
+  if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0 ||
       !ClientToScreen(window, &origin))
     return false;
-  console.window_ = {origin.x, origin.y, client.right, client.bottom};
+  console.window_ = {origin.x, origin.y, told ? width : int(client.right),
+                     told ? height : int(client.bottom)};
   return true;
 }
 
@@ -203,13 +224,16 @@ void NativeWindow::Place() {
     return;
   const ScreenRect frame{outer.left, outer.top, outer.right - outer.left,
                          outer.bottom - outer.top};
+  const RECT& b = monitor.rcMonitor;
   const RECT& w = monitor.rcWork;
-  const ScreenRect work{w.left, w.top, w.right - w.left, w.bottom - w.top};
+  const Monitor screen{{b.left, b.top, b.right - b.left, b.bottom - b.top},
+                       {w.left, w.top, w.right - w.left, w.bottom - w.top}};
   TerminalOnScreen console;
   ScreenRect panel;
-  const bool known = ConsoleOnScreen(console);
+  const bool known = ConsoleOnScreen(grid, console);
   if (known) panel = PanelOnScreen(console, grid);
-  const ScreenPoint corner = ChooseCorner(frame, known ? &panel : nullptr, work, kPanelGap);
+  const ScreenPoint corner =
+      ChooseCorner(frame, known ? &panel : nullptr, {&screen, 1}, 0, kPanelGap);
   if (corner.x_ != frame.x_ || corner.y_ != frame.y_)
     SetWindowPos(window_, nullptr, corner.x_, corner.y_, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -14,11 +14,6 @@ namespace {
 constexpr int kUntoldChromeAbove = 120;
 constexpr int kUntoldChromeBeside = 16;
 
-bool Inside(const ScreenRect& r, const ScreenRect& area) {
-  return r.x_ >= area.x_ && r.y_ >= area.y_ && r.x_ + r.width_ <= area.x_ + area.width_ &&
-         r.y_ + r.height_ <= area.y_ + area.height_;
-}
-
 int Cells(int count, double size) { return static_cast<int>(std::ceil(count * size)); }
 
 }  // namespace
@@ -48,22 +43,81 @@ ScreenRect PanelOnScreen(const TerminalOnScreen& terminal, const TerminalGrid& g
           kUntoldChromeAbove + Cells(grid.panel_rows_, seen.height_ / double(rows))};
 }
 
+namespace {
+
+bool Empty(const ScreenRect& r) { return r.width_ <= 0 || r.height_ <= 0; }
+
+bool Holds(const ScreenRect& r, int x, int y) {
+  return x >= r.x_ && y >= r.y_ && x < r.x_ + r.width_ && y < r.y_ + r.height_;
+}
+
+long SharedArea(const ScreenRect& a, const ScreenRect& b) {
+  const long w = std::min(a.x_ + a.width_, b.x_ + b.width_) - std::max(a.x_, b.x_);
+  const long h = std::min(a.y_ + a.height_, b.y_ + b.height_) - std::max(a.y_, b.y_);
+  return w > 0 && h > 0 ? w * h : 0;
+}
+
+// The monitor a desk puts a window asked for at `frame` on.
+const Monitor* MonitorOf(const ScreenRect& frame, std::span<const Monitor> monitors) {
+  for (const Monitor& m : monitors)
+    if (Holds(m.bounds_, frame.x_, frame.y_)) return &m;
+  const Monitor* best = monitors.empty() ? nullptr : &monitors.front();
+  long most = 0;
+  for (const Monitor& m : monitors)
+    if (const long shared = SharedArea(frame, m.bounds_); shared > most) {
+      most = shared;
+      best = &m;
+    }
+  return best;
+}
+
+const ScreenRect& Area(const Monitor& m) { return Empty(m.usable_) ? m.bounds_ : m.usable_; }
+
+int Clamp(int at, int size, int from, int room) {
+  return std::max(from, std::min(at, from + room - size));
+}
+
+ScreenRect FarCorner(const ScreenRect& frame, const ScreenRect& area) {
+  return {area.x_ + area.width_ - frame.width_, area.y_ + area.height_ - frame.height_,
+          frame.width_, frame.height_};
+}
+
+bool Same(const ScreenRect& a, const ScreenRect& b) {
+  return a.x_ == b.x_ && a.y_ == b.y_ && a.width_ == b.width_ && a.height_ == b.height_;
+}
+
+}  // namespace
+
+ScreenRect WhereItLands(const ScreenRect& frame, std::span<const Monitor> monitors) {
+  const Monitor* on = MonitorOf(frame, monitors);
+  if (on == nullptr) return frame;
+  const ScreenRect& area = Area(*on);
+  return {Clamp(frame.x_, frame.width_, area.x_, area.width_),
+          Clamp(frame.y_, frame.height_, area.y_, area.height_), frame.width_, frame.height_};
+}
+
 ScreenPoint ChooseCorner(const ScreenRect& frame, const ScreenRect* panel,
-                         const ScreenRect& work_area, int gap) {
-  const ScreenRect far{work_area.x_ + work_area.width_ - frame.width_,
-                       work_area.y_ + work_area.height_ - frame.height_, frame.width_,
-                       frame.height_};
-  if (panel == nullptr) return {far.x_, far.y_};
-  if (!Overlap(frame, *panel)) return {frame.x_, frame.y_};
+                         std::span<const Monitor> monitors, int home, int gap) {
+  if (monitors.empty()) return {frame.x_, frame.y_};
+  if (panel == nullptr) {
+    const int at = home >= 0 && home < int(monitors.size()) ? home : 0;
+    const ScreenRect far = FarCorner(frame, Area(monitors[at]));
+    return {far.x_, far.y_};
+  }
+  const ScreenRect usual = WhereItLands(frame, monitors);
+  if (!Overlap(usual, *panel)) return {usual.x_, usual.y_};
+  const ScreenRect panel_area = Area(*MonitorOf(*panel, monitors));
   // A panel whose window reaches above the work area (under a top bar) is
   // seen from the work area's top.
-  const ScreenRect right{panel->x_ + panel->width_ + gap, std::max(panel->y_, work_area.y_),
+  const ScreenRect right{panel->x_ + panel->width_ + gap, std::max(panel->y_, panel_area.y_),
                          frame.width_, frame.height_};
-  const ScreenRect below{std::max(panel->x_, work_area.x_), panel->y_ + panel->height_ + gap,
+  const ScreenRect below{std::max(panel->x_, panel_area.x_), panel->y_ + panel->height_ + gap,
                          frame.width_, frame.height_};
-  for (const ScreenRect& spot : {right, below, far})
-    if (Inside(spot, work_area) && !Overlap(spot, *panel)) return {spot.x_, spot.y_};
-  return {frame.x_, frame.y_};
+  for (const ScreenRect& spot : {right, below, FarCorner(frame, panel_area)}) {
+    const ScreenRect landed = WhereItLands(spot, monitors);
+    if (Same(landed, spot) && !Overlap(spot, *panel)) return {spot.x_, spot.y_};
+  }
+  return {usual.x_, usual.y_};
 }
 
 }  // namespace glimmet

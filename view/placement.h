@@ -4,6 +4,8 @@
 // in pixels, so that the geometry measured on real desks can be fed to it.
 #pragma once
 
+#include <span>
+
 namespace glimmet {
 
 struct ScreenRect {
@@ -52,15 +54,33 @@ bool Overlap(const ScreenRect& a, const ScreenRect& b);
 // estimate errs toward a larger panel, never a smaller one.
 ScreenRect PanelOnScreen(const TerminalOnScreen& terminal, const TerminalGrid& grid);
 
+// One monitor of the desk: the whole of it, and the part that windows may
+// use (without the desk's bars; empty where the desk publishes none for
+// this monitor).
+struct Monitor {
+  ScreenRect bounds_;
+  ScreenRect usable_;
+};
+
+// Where a desk puts a window whose frame is asked for at `frame`: on the
+// monitor that holds the frame's top-left corner (else the one it overlaps
+// most, else the first), moved as little as it takes into that monitor's
+// usable area, or into its bounds where that area is empty. A desk keeps a
+// new window on some screen, so a frame asked for off every screen lands
+// elsewhere, and it is there that it must leave the panel clear.
+ScreenRect WhereItLands(const ScreenRect& frame, std::span<const Monitor> monitors);
+
 // The outer top-left corner for a window whose frame, at its usual corner,
-// is `frame`. With the panel known (`panel` not null): that corner when the
-// frame leaves the panel clear; else right of the panel with `gap` pixels
-// between, top aligned with it; if that leaves `work_area`, below the
-// panel; if that leaves it too, the work area's bottom-right corner. With
-// the panel's place unknown, that corner straight away: a terminal's panel
-// is at its top-left, so the bottom-right corner is the one place it never
-// is, whether the terminal is maximized, snapped to either half or centred.
+// is `frame`. With the panel known (`panel` not null): where that frame
+// lands, when it leaves the panel clear there; else right of the panel with
+// `gap` pixels between, top aligned with it; if the desk would not keep it
+// there, below the panel; failing that, the far corner of the panel's
+// monitor. With the panel's place unknown, the far corner of monitor
+// `home`, the one the terminal is most likely on, straight away: a
+// terminal's panel is at its top-left, so the bottom-right corner is the
+// one place it never is, whether the terminal is maximized, snapped to
+// either half or centred.
 ScreenPoint ChooseCorner(const ScreenRect& frame, const ScreenRect* panel,
-                         const ScreenRect& work_area, int gap);
+                         std::span<const Monitor> monitors, int home, int gap);
 
 }  // namespace glimmet

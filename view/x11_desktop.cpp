@@ -227,4 +227,28 @@ bool TerminalPlace(Display* display, const TerminalWindow& terminal, TerminalOnS
   return true;
 }
 
+bool WindowManagerRuns(Display* display) {
+  ErrorTrap trap(display);
+  const auto check = Property(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK");
+  return trap.Clean() && !check.empty() && check[0] != 0;
+}
+
+bool FrameOnScreen(Display* display, Window own, ScreenRect& frame, Extents& extents) {
+  ErrorTrap trap(display);
+  XWindowAttributes a{};
+  int x = 0, y = 0;
+  Window child = 0;
+  const bool read = XGetWindowAttributes(display, own, &a) &&
+                    XTranslateCoordinates(display, own, DefaultRootWindow(display), 0, 0, &x,
+                                          &y, &child);
+  const auto told = Property(display, own, "_NET_FRAME_EXTENTS", 4);
+  if (!trap.Clean() || !read) return false;
+  extents = {};
+  if (told.size() == 4)
+    extents = {int(told[0]), int(told[1]), int(told[2]), int(told[3])};
+  frame = {x - extents.left_, y - extents.top_, a.width + extents.left_ + extents.right_,
+           a.height + extents.top_ + extents.bottom_};
+  return true;
+}
+
 }  // namespace glimmet

@@ -38,4 +38,12 @@ void KeepAbove(Display* display, Window own, const TerminalWindow& terminal);
 // geometry cannot be read.
 bool TerminalPlace(Display* display, const TerminalWindow& terminal, TerminalOnScreen& place);
 
+// True when a window manager says it runs (_NET_SUPPORTING_WM_CHECK).
+bool WindowManagerRuns(Display* display);
+
+// Where `own` lies on the screen with the frame the window manager put
+// around it, and that frame's extents, as far as the manager publishes
+// them (_NET_FRAME_EXTENTS); false when its geometry cannot be read.
+bool FrameOnScreen(Display* display, Window own, ScreenRect& frame, Extents& extents);
+
 }  // namespace glimmet
