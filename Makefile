@@ -10,7 +10,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all build run test bench bench-whole bench-build install deb windows bench-windows clean
+.PHONY: all build run test check bench bench-whole bench-build install deb windows bench-windows clean
 
 all: build
 
@@ -28,6 +28,11 @@ test:
 	@scripts/install-deps test
 	@$(CONFIGURE) -DGLIMMET2_TESTS=ON -DGLIMMET2_BENCHMARKS=ON > /dev/null
 	@scripts/run-tests $(BUILD)
+
+# The quick loop while working: unit tests and the Xvfb suites, with what
+# is installed.
+check:
+	@scripts/check $(BUILD)
 
 bench: bench-build
 	@scripts/bench $(BUILD)

@@ -17,9 +17,7 @@ Usage: desk_test.py PROGRAM   (DISPLAY set to a private X server without a
 window manager; the test starts openbox itself)
 """
 import os
-import collections
 import json
-import re
 import shlex
 import shutil
 import socket
@@ -29,7 +27,11 @@ import tempfile
 import time
 import unittest
 
-import e2e_test
+import lab
+from lab import (LAYOUT, SURVIVE, Image, PanelReader, click_at, click_bytes, find_red_cell,
+                 find_window,
+                 geometry, output, point_to, read_file, read_status, settle,
+                 start_once_again, wait, within)
 
 PROGRAM = None
 # The terminals' background, a colour none of the three schemes can give a
@@ -38,163 +40,6 @@ PROGRAM = None
 BACKGROUND = (0x20, 0x28, 0x30)
 BORDER = 2  # xterm's and rxvt-unicode's, around the "fixed" font
 COLUMNS, ROWS = 100, 40  # large enough to cover the field window at (300, 300)
-# The pixels show no text to search, so the controls are found on the panel
-# as the end-to-end tests read it off their terminal.
-LAYOUT = e2e_test.Layout(e2e_test.STATIC)
-SURVIVE = e2e_test.SURVIVE
-
-
-wait = e2e_test.wait
-
-
-def read_file(path):
-    try:
-        with open(path, errors="replace") as f:
-            return f.read()
-    except FileNotFoundError:
-        return ""
-
-
-def output(*argv):
-    return subprocess.run(argv, capture_output=True, text=True).stdout
-
-
-def find_window(name):
-    ids = output("xdotool", "search", "--name", f"^{name}$").split()
-    return int(ids[0]) if ids else None
-
-
-def geometry(window):
-    """(x, y, width, height) of the window's client area on the screen."""
-    fields = {}
-    for line in output("xwininfo", "-id", str(window)).splitlines():
-        key, _, value = line.strip().partition(":")
-        fields[key] = value.strip()
-    return tuple(int(fields[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y",
-                                          "Width", "Height"))
-
-
-class Image:
-    """Pixels read back from the X server, as (r, g, b) bytes. A capture
-    that comes back empty or short is a failed one and is taken again: two
-    failed captures would compare equal."""
-
-    def __init__(self, window="root", ppm=None):
-        if ppm is None:
-            wait(lambda: self.capture(window), f"a whole screenshot of window {window}")
-        elif not self.parse(ppm()):
-            wait(lambda: self.parse(ppm()), "a whole screenshot")
-
-    def parse(self, data):
-        """Takes a binary PPM (P6, 8 bits), as grim writes it."""
-        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
-        if header is None:
-            return False
-        self.width, self.height = int(header[1]), int(header[2])
-        self.data = data[header.end():header.end() + 3 * self.width * self.height]
-        return self.width > 0 and len(self.data) == 3 * self.width * self.height
-
-    def capture(self, window):
-        size = output("xwininfo", *(["-root"] if window == "root" else ["-id", str(window)]))
-        try:
-            self.width = int(size.split("Width:")[1].split()[0])
-            self.height = int(size.split("Height:")[1].split()[0])
-        except (IndexError, ValueError):
-            return False
-        self.data = subprocess.run(["import", "-window", str(window), "-depth", "8", "rgb:-"],
-                                   capture_output=True).stdout
-        return self.width > 0 and len(self.data) == 3 * self.width * self.height
-
-    def pixel(self, x, y):
-        at = 3 * (y * self.width + x)
-        return tuple(self.data[at:at + 3])
-
-    def block(self, x, y, width, height):
-        return [self.pixel(x + i, y + j) for j in range(height) for i in range(width)]
-
-    def save(self, path):
-        subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8",
-                        "rgb:-", path], input=self.data)
-
-    def __eq__(self, other):
-        return self.data == other.data
-
-    def crop(self, x, y, width, height):
-        image = Image.__new__(Image)
-        image.width, image.height = width, height
-        image.data = b"".join(self.data[3 * ((y + j) * self.width + x):
-                                        3 * ((y + j) * self.width + x + width)]
-                              for j in range(height))
-        return image
-
-
-def reddish(r, g, b):
-    """The terminals' reds: xterm's cd0000 and ff0000, foot's cc9393 and dca3a3."""
-    return r > 100 and r - max(g, b) > 40
-
-
-def find_red_cell(image):
-    """The origin and size of the red cell a terminal's script marks, near
-    the top-left of `image`; None while there is none."""
-    marked = reddish
-
-    red = [(x, y) for y in range(image.height) for x in range(image.width)
-           if marked(*image.pixel(x, y))]
-    if not red:
-        return None
-    # The cell is one solid patch of one colour; reddish fringes of text,
-    # and stray pixels of that colour elsewhere, are not.
-    colour = collections.Counter(image.pixel(x, y) for x, y in red).most_common(1)[0][0]
-    left = {(x, y) for x, y in red if image.pixel(x, y) == colour}
-    patches = []
-    while left:
-        patch, edge = set(), [left.pop()]
-        while edge:
-            x, y = edge.pop()
-            patch.add((x, y))
-            for near in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
-                if near in left:
-                    left.remove(near)
-                    edge.append(near)
-        patches.append(patch)
-    red = max(patches, key=len)
-    xs, ys = [x for x, _ in red], [y for _, y in red]
-    size = (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
-    if not all(3 <= side <= 64 for side in size) or len(red) != size[0] * size[1]:
-        return None  # not a cell: a screen still being drawn
-    return (min(xs), min(ys)), size
-
-
-class PanelReader:
-    """Reads the panel off a terminal's pixels: shot() gives an image whose
-    origin is `origin` from the text's top-left, cells of `cell_size`."""
-
-    def cell(self, image, row, column):
-        width, height = self.cell_size
-        return image.block(self.origin[0] + (column - 1) * width,
-                           self.origin[1] + (row - 1) * height, width, height)
-
-    def red(self, row, column):
-        return any(reddish(*p) for p in self.cell(self.shot(), row, column))
-
-    def counter(self):
-        """The generation counter as a number, or None while it cannot be read.
-        Digits 0 to 8 stand in the heading of the rule rows in the same
-        colours; the one digit that matches none of them is 9."""
-        image = self.shot()
-        heading_row, heading = LAYOUT.find("012345678")
-        digits = {tuple(self.cell(image, heading_row, heading + d)): str(d) for d in range(9)}
-        row, first = LAYOUT.counter()
-        blank = tuple(self.cell(image, row, first - 1))
-        text = ""
-        for column in range(first, first + 8):
-            cell = tuple(self.cell(image, row, column))
-            if cell == blank:
-                return None
-            text += digits.get(cell, "9")
-        return int(text)
-
-
 def xprop(window, name):
     return output("xprop", "-id", str(window), name).strip()
 
@@ -241,11 +86,22 @@ class Terminal(PanelReader):
             argv, command = ["lxterminal", "--no-remote", f"--geometry={columns}x{rows}"], ["-e"]
         if kind in ("sakura", "lxterminal"):
             command.append("sh -c " + shlex.quote(script))
-        self.process = subprocess.Popen(argv + command, env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait(lambda: self.find() is not None and os.path.exists(ready), f"{kind} to start")
-        self.window = self.find()
-        wait(self.measure, f"the marked cell in {kind}")
+        self.process = None
+        log = os.path.join(self.dir, "log")
+
+        def start():
+            with open(log, "a") as out:
+                self.process = subprocess.Popen(argv + command, env=env,
+                                                stdout=out, stderr=subprocess.STDOUT)
+            wait(lambda: self.find() is not None and os.path.exists(ready), f"{kind} to start")
+            self.window = self.find()
+            wait(self.measure, f"the marked cell in {kind}")
+        start_once_again(start, kind, log, self.stop)
+
+    def stop(self):
+        if self.process is not None:
+            self.process.kill()
+            self.process.wait()
 
     def find(self):
         if self.kind in ("xterm", "urxvt"):
@@ -264,8 +120,7 @@ class Terminal(PanelReader):
         return found is not None
 
     def close(self):
-        self.process.kill()
-        self.process.wait()
+        self.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def runs_done(self):
@@ -300,26 +155,12 @@ class Terminal(PanelReader):
         return (x + self.origin[0] + (column - 1) * width,
                 y + self.origin[1] + (row - 1) * height, width, height)
 
-    def point_at(self, row, column):
+    def centre(self, row, column):
         x, y, width, height = self.cell_on_screen(row, column)
-        x, y = x + width // 2, y + height // 2
-        # Not --sync: it waits many seconds when the pointer is there already.
-        subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-        wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} "),
-             f"the pointer to get to {x}, {y}")
+        return x + width // 2, y + height // 2
 
     def click(self, row, column, times=1):
-        self.point_at(row, column)
-        subprocess.run(["xdotool", "click", "--repeat", str(times), "--delay", "80", "1"],
-                       check=True)
-
-
-def settle(term):
-    """Returns once every click made before has been handled: a count
-    clicked after them has turned red, and clicked again, grey."""
-    for red in (True, False):
-        term.click(*LAYOUT.count(SURVIVE, 8))
-        wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
+        click_at(*self.centre(row, column), times)
 
 
 class Desk(unittest.TestCase):
@@ -412,7 +253,7 @@ class Desk(unittest.TestCase):
             term.release()
             wait(lambda: find_window("Glimmet") is not None, f"run {run}: the field window")
             wait(lambda: (term.counter() or 0) > 0, f"run {run}: the generations")
-            term.point_at(*LAYOUT.button("QUIT", 1))
+            point_to(*term.centre(*LAYOUT.button("QUIT", 1)))
             subprocess.run(["xdotool", "mousedown", "1", "sleep", "0.002", "mouseup", "1"],
                            check=True)
             wait(lambda: term.runs_done() == run, f"run {run}: QUIT to end the program")
@@ -543,7 +384,7 @@ class ScreenDefaults(unittest.TestCase):
         wait(lambda: "GLIMMET2 - Cellular Automata Toy" in shown(), "no panel in screen")
         row, column = LAYOUT.button("QUIT", 2)
         subprocess.run(["screen", "-S", name, "-X", "stuff",
-                        f"\x1b[<0;{column};{row}M\x1b[<0;{column};{row}m"],
+                        click_bytes(row, column).decode()],
                        check=True)
         wait(lambda: read_file(status) != "", "QUIT did not end the program")
         self.assertEqual(read_file(status).strip(), "0")
@@ -568,9 +409,13 @@ class WaylandTerminal(PanelReader):
     def __init__(self, folder, program, run, shoot, click_at, terminal=("foot", "-e")):
         self.folder, self.shoot, self.click_at = folder, shoot, click_at
         os.mkfifo(os.path.join(folder, "go"), 0o666)
-        self.process = run([*terminal, "sh", "-c", wayland_script(folder, program)])
-        wait(lambda: os.path.exists(os.path.join(folder, "ready")), f"{terminal[0]} to start")
-        wait(self.measure, f"the marked cell in {terminal[0]}")
+        self.process = None
+
+        def start():
+            self.process = run([*terminal, "sh", "-c", wayland_script(folder, program)])
+            wait(lambda: os.path.exists(os.path.join(folder, "ready")), f"{terminal[0]} to start")
+            wait(self.measure, f"the marked cell in {terminal[0]}")
+        start_once_again(start, terminal[0], stop=self.close)
 
     def measure(self):
         found = find_red_cell(Image(ppm=self.shoot))
@@ -595,7 +440,7 @@ class WaylandTerminal(PanelReader):
             f.write("\n")
 
     def status(self):
-        return e2e_test.read_status(os.path.join(self.folder, "status"))
+        return read_status(os.path.join(self.folder, "status"))
 
     def errors(self):
         return read_file(os.path.join(self.folder, "stderr"))
@@ -633,27 +478,48 @@ class Sway(unittest.TestCase):
                    "XDG_RUNTIME_DIR": cls.runtime, "WLR_BACKENDS": "headless",
                    "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman",
                    "GLIMMET2_TEST_RUN": os.environ.get("GLIMMET2_TEST_RUN", "")}
-        cls.sway = cls.start(["sway", "-c", config])
-        wait(lambda: cls.sockets(), "sway's sockets")
-        cls.env["WAYLAND_DISPLAY"], cls.env["SWAYSOCK"] = cls.sockets()
-        with socket.socket() as probe:  # a free port for wayvnc
-            probe.bind(("127.0.0.1", 0))
-            port = probe.getsockname()[1]
-        cls.vnc = cls.start(["wayvnc", "127.0.0.1", str(port)])
-        wait(lambda: "pointer" in cls.swaymsg("-t", "get_seats"), "wayvnc's pointer")
+        cls.sway = cls.vnc = None
+        log = os.path.join(cls.dir, "log")
+
+        def start():
+            cls.env.pop("WAYLAND_DISPLAY", None)
+            cls.env.pop("SWAYSOCK", None)
+            for name in os.listdir(cls.runtime):
+                path = os.path.join(cls.runtime, name)
+                shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+            cls.sway = cls.start(["sway", "-c", config], log)
+            wait(lambda: cls.sockets(), "sway's sockets")
+            cls.env["WAYLAND_DISPLAY"], cls.env["SWAYSOCK"] = cls.sockets()
+            with socket.socket() as probe:  # a free port for wayvnc
+                probe.bind(("127.0.0.1", 0))
+                port = probe.getsockname()[1]
+            cls.vnc = cls.start(["wayvnc", "127.0.0.1", str(port)], log)
+            wait(lambda: "pointer" in cls.swaymsg("-t", "get_seats"), "wayvnc's pointer")
+        try:
+            start_once_again(start, "sway with wayvnc", log, cls.stop)
+        except AssertionError:
+            shutil.rmtree(cls.dir, ignore_errors=True)
+            raise
+
+    @classmethod
+    def stop(cls):
+        for process in (cls.vnc, cls.sway):
+            if process is not None:
+                process.terminate()
+                process.wait()
+        cls.sway = cls.vnc = None
 
     @classmethod
     def tearDownClass(cls):
-        for process in (cls.vnc, cls.sway):
-            process.terminate()
-            process.wait()
+        cls.stop()
         shutil.rmtree(cls.dir, ignore_errors=True)
 
     @classmethod
-    def start(cls, argv):
-        return subprocess.Popen(cls.as_user + ["env", "-i"] +
-                                [f"{k}={v}" for k, v in cls.env.items()] + argv,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start(cls, argv, log=None):
+        with open(log or os.devnull, "a") as out:
+            return subprocess.Popen(cls.as_user + ["env", "-i"] +
+                                    [f"{k}={v}" for k, v in cls.env.items()] + argv,
+                                    stdout=out, stderr=subprocess.STDOUT)
 
     @classmethod
     def sockets(cls):
@@ -743,22 +609,31 @@ class Weston(unittest.TestCase):
         os.chmod(cls.dir, 0o700)
         cls.env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         cls.env.update(XDG_RUNTIME_DIR=cls.dir, WAYLAND_DISPLAY="wayland-glimmet2")
-        cls.weston = subprocess.Popen(
-            ["weston", "--backend=x11-backend.so", "--width=1000", "--height=700",
-             "--socket=wayland-glimmet2", "--idle-time=0"],
-            env=dict(os.environ, XDG_RUNTIME_DIR=cls.dir),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait(lambda: os.path.exists(os.path.join(cls.dir, "wayland-glimmet2")), "weston")
-        wait(lambda: cls.output() is not None, "weston's window")
+        cls.weston = None
+        log = os.path.join(cls.dir, "log")
+
+        def stop():
+            if cls.weston is not None:
+                cls.weston.terminate()
+                cls.weston.wait()
+                cls.weston = None
+
+        def start():
+            with open(log, "a") as out:
+                cls.weston = subprocess.Popen(
+                    ["weston", "--backend=x11-backend.so", "--width=1000", "--height=700",
+                     "--socket=wayland-glimmet2", "--idle-time=0"],
+                    env=dict(os.environ, XDG_RUNTIME_DIR=cls.dir),
+                    stdout=out, stderr=subprocess.STDOUT)
+            wait(lambda: os.path.exists(os.path.join(cls.dir, "wayland-glimmet2")), "weston")
+            wait(lambda: cls.output() is not None, "weston's window")
+        self.addCleanup(shutil.rmtree, cls.dir, True)
+        self.addCleanup(stop)
+        start_once_again(start, "weston", log, stop)
         # weston follows the pointer only once it has entered its window, and
         # the window opened under it: out, and in again.
         subprocess.run(["xdotool", "mousemove", "1270", "1010"], check=True)
         wait(lambda: output("xdotool", "getmouselocation").startswith("x:1270 "), "the pointer")
-
-    def tearDown(self):
-        self.weston.terminate()
-        self.weston.wait()
-        shutil.rmtree(self.dir, ignore_errors=True)
 
     @classmethod
     def output(cls):
@@ -779,10 +654,7 @@ class Weston(unittest.TestCase):
 
     def click_at(self, x, y):
         _, left, top = self.output()
-        subprocess.run(["xdotool", "mousemove", str(left + x), str(top + y)], check=True)
-        wait(lambda: output("xdotool", "getmouselocation").startswith(
-            f"x:{left + x} y:{top + y} "), "the pointer")
-        subprocess.run(["xdotool", "click", "1"], check=True)
+        click_at(left + x, top + y)
 
     def field(self, term):
         """The field window's picture on weston's screen, (x, y, width,
@@ -905,17 +777,6 @@ def end_marked(marker):
             time.sleep(0.1)
 
 
-def within(predicate, seconds):
-    """True as soon as predicate() is, false when it is still false after
-    `seconds`: for what may be tried again."""
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        if predicate():
-            return True
-        time.sleep(0.1)
-    return predicate()
-
-
 def x_servers():
     """The display numbers whose lock files stand in /tmp."""
     return {name[2:-5] for name in os.listdir("/tmp")
@@ -927,7 +788,7 @@ def remove_dead_x_files(numbers):
     for number in numbers:
         lock = f"/tmp/.X{number}-lock"
         # A server that was just ended may not have been reaped yet.
-        if e2e_test.alive(int(read_file(lock).strip() or 0)):
+        if lab.alive(int(read_file(lock).strip() or 0)):
             continue
         for path in (lock, f"/tmp/.X11-unix/X{number}"):
             try:

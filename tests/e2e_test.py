@@ -13,30 +13,12 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
-PROGRAM = XCLOSE = None
-# How long any wait may take: enough for a sanitized build on a two-core
-# machine whose cores are both kept busy. A healthy run waits far less.
-DEADLINE = 120.0
+from lab import (BIRTH, DEADLINE, GROWTH, STATIC, SURVIVE, Layout, alive, click_bytes,
+                 read_status, wait)
 
-STATIC = [
-    "GLIMMET2 - Cellular Automata Toy",
-    "GLIMMET2 authors, glimmet2.example",
-    "",
-    "                           012345678",
-    " Survive with # neighbors: |||||X||| ?",
-    "    Born with # neighbors: |||XXX||| ?",
-    "",
-    "              Growth rate: 0 ----X----- 100",
-    "",
-    "         New random array: E ---------- F",
-    "",
-    "               Generation: ########",
-    "",
-    "                          PAUSE-STEP | QUIT",
-]
+PROGRAM = XCLOSE = None
 WHITE, GREY, RED = (97, 40), (37, 40), (91, 40)
 MAIN_SCREEN = "typed-before-glimmet2"  # what the pane shows before the program
 
@@ -49,90 +31,6 @@ def expected_colour(row, col):
     if text[col - 1:col] == "X":
         return RED
     return GREY
-
-
-# The labels that name the panel's rows of controls.
-SURVIVE, BIRTH = "Survive with # neighbors:", "Born with # neighbors:"
-GROWTH, DENSITY, GENERATION = "Growth rate:", "New random array:", "Generation:"
-
-
-class Layout:
-    """Where the panel's controls are, found by their texts on a screen
-    (its rows of text, row 1 first; positions are (row, column) from 1).
-    The count cells stand under the heading "012345678", a rule's "?" at the
-    end of its row, the tracks after "0" and "E", the counter after its
-    label; a button is its own text."""
-
-    def __init__(self, rows):
-        self.rows = list(rows)
-
-    def find(self, text):
-        for row, line in enumerate(self.rows, 1):
-            column = line.find(text)
-            if column >= 0:
-                return row, column + 1
-        raise AssertionError(f"{text!r} is not on the panel")
-
-    def row_of(self, label):
-        return self.find(label)[0]
-
-    def counts(self, label):
-        """The first of the nine count cells of a rule's row."""
-        return self.row_of(label), self.find("012345678")[1]
-
-    def count(self, label, count):
-        row, column = self.counts(label)
-        return row, column + count
-
-    def random_rule(self, label):
-        row = self.row_of(label)
-        return row, self.rows[row - 1].index("?") + 1
-
-    def track(self, label):
-        """The first cell of the ten-cell track after the label and its end mark."""
-        row, column = self.find(label)
-        line = self.rows[row - 1]
-        mark_end = line.index(" ", column + len(label))  # 0-based, after "0" or "E"
-        return row, mark_end + 2
-
-    def growth(self, rate):
-        row, column = self.track(GROWTH)
-        return row, column + rate
-
-    def density(self, step):
-        row, column = self.track(DENSITY)
-        return row, column + step
-
-    def counter(self):
-        row, column = self.find(GENERATION)
-        return row, column + len(GENERATION) + 1
-
-    def button(self, name, offset=0):
-        row, column = self.find(name)
-        return row, column + offset
-
-    def controls(self):
-        """Every control as name: (row, first column, last column)."""
-        named = {}
-        for name, label in (("survive", SURVIVE), ("birth", BIRTH)):
-            row, column = self.counts(label)
-            named[name] = (row, column, column + 8)
-            row, column = self.random_rule(label)
-            named[name + "?"] = (row, column, column)
-        for name, label in (("growth", GROWTH), ("density", DENSITY)):
-            row, column = self.track(label)
-            named[name] = (row, column, column + 9)
-        for name in ("PAUSE", "STEP", "QUIT"):
-            row, column = self.find(name)
-            named[name] = (row, column, column + len(name) - 1)
-        return named
-
-    def control_at(self, row, column):
-        """(name, cells from the control's first) of the control there, or (None, 0)."""
-        for name, (r, first, last) in self.controls().items():
-            if r == row and first <= column <= last:
-                return name, column - first
-        return None, 0
 
 
 def parse_capture(text):
@@ -253,7 +151,7 @@ class Pane:
                        check=True)
 
     def click(self, row, col):
-        self.send(f"\x1b[<0;{col};{row}M\x1b[<0;{col};{row}m".encode())
+        self.send(click_bytes(row, col))
 
     def resize(self, columns, rows):
         subprocess.run(self.tmux + ["resize-window", "-t", "g", "-x", str(columns), "-y", str(rows)],
@@ -273,36 +171,6 @@ class Pane:
 
     def wait(self, predicate, what, timeout=DEADLINE):
         wait(predicate, what, timeout)
-
-
-def read_status(path):
-    """The exit status the shell wrote to path, or None while there is none."""
-    try:
-        with open(path) as f:
-            return int(f.read())
-    except (OSError, ValueError):
-        return None
-
-
-def wait(predicate, what, timeout=DEADLINE):
-    """Returns as soon as predicate() is true, polling every 50 ms; fails,
-    naming what it waited for, when it is still false after timeout s."""
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if predicate():
-            return
-        time.sleep(0.05)
-    if not predicate():
-        raise AssertionError(f"gave up after {timeout:.0f} s waiting for: {what}")
-
-
-def alive(pid):
-    """True while the process exists and is not a zombie."""
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except FileNotFoundError:
-        return False
 
 
 def window_id():
@@ -391,7 +259,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(p.counter(), f"{int(a) + 1:08d}")
         self.assertNotEqual(screenshot(), pic)
         row, column = p.layout.button("STEP", 1)
-        p.send(2 * f"\x1b[<0;{column};{row}M\x1b[<0;{column};{row}m".encode())
+        p.send(click_bytes(row, column, 2))
         p.wait(lambda: p.counter() == f"{int(a) + 3:08d}", "a double click to step twice")
         p.settle()
         self.assertEqual(p.counter(), f"{int(a) + 3:08d}")

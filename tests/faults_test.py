@@ -14,7 +14,8 @@ import time
 import unittest
 
 import e2e_test
-from e2e_test import GREY, RED, STATIC, Pane, alive, window_id
+from e2e_test import GREY, RED, Pane, window_id
+from lab import BIRTH, GROWTH, STATIC, SURVIVE, alive, click_bytes
 
 GARBAGE_SENDS = 100  # of 300 bytes each
 SOAK_GENERATIONS = 200000
@@ -38,16 +39,12 @@ class Cells:
         apart = {(r, c) for r in range(1, 15) if r not in busy for c in (1, 20, 30, 44)}
         clickable = sorted(near | apart)
         self.pause = layout.button("PAUSE", 1)
-        self.random_rule = sorted({layout.random_rule(e2e_test.SURVIVE),
-                                   layout.random_rule(e2e_test.BIRTH)})
+        self.random_rule = sorted({layout.random_rule(SURVIVE),
+                                   layout.random_rule(BIRTH)})
         self.reseed = [layout.density(step) for step in range(10)]
         self.ordinary = [cell for cell in clickable
                          if cell not in self.random_rule and cell not in self.reseed]
         self.all = clickable
-
-
-def click_bytes(row, col):
-    return f"\x1b[<0;{col};{row}M\x1b[<0;{col};{row}m".encode()
 
 
 class PanelModel:
@@ -151,10 +148,10 @@ class Faults(unittest.TestCase):
                 expected[row - 1][column - 1 + width:]
             return rows[row - 1][column - 1:column - 1 + width]
 
-        for label in (e2e_test.SURVIVE, e2e_test.BIRTH):
+        for label in (SURVIVE, BIRTH):
             for ch, colour in widget(layout.counts(label), 9, r"^[X|]{9}$"):
                 self.assertEqual(colour, RED if ch == "X" else GREY)
-        widget(layout.track(e2e_test.GROWTH), 10, r"^-*X-*$")
+        widget(layout.track(GROWTH), 10, r"^-*X-*$")
         widget(layout.counter(), 8, r"^\d{8}$")
         self.assertEqual([line.rstrip() for line in lines], [line.rstrip() for line in expected])
 

@@ -16,8 +16,9 @@ import tempfile
 import time
 import unittest
 
-from desk_test import (Image, LAYOUT, PanelReader, SURVIVE, find_window, geometry, output,
-                       read_file, reddish, wait)
+import lab
+from lab import (LAYOUT, Image, PanelReader, click_at, find_window, geometry, output,
+                 read_file, settle, wait)
 
 PROGRAM = None
 EARLIER = 5  # lines of earlier work on the console
@@ -129,22 +130,6 @@ class Console(PanelReader):
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def click_at(x, y):
-    # Not --sync: it waits many seconds when the pointer is there already.
-    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-    wait(lambda: output("xdotool", "getmouselocation").startswith(f"x:{x} y:{y} "),
-         f"the pointer to get to {x}, {y}")
-    subprocess.run(["xdotool", "click", "1"], check=True)
-
-
-def settle(console):
-    """Returns once every earlier click has been handled: a count clicked
-    after them has turned red, and clicked again, grey."""
-    for red in (True, False):
-        console.click(*LAYOUT.count(SURVIVE, 8))
-        wait(lambda: console.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
-
-
 class WineConsole(unittest.TestCase):
     def start(self, through_ctrl_event=False):
         console = Console(through_ctrl_event)
@@ -180,8 +165,8 @@ class WineConsole(unittest.TestCase):
         # at the bottom as on the left.
         self.assertEqual((width - 100 - left, height - 100 - top), (left, left))
 
-        console.click(*LAYOUT.count(SURVIVE, 0))
-        wait(lambda: console.red(*LAYOUT.count(SURVIVE, 0)), "a count to toggle")
+        console.click(*LAYOUT.count(lab.SURVIVE, 0))
+        wait(lambda: console.red(*LAYOUT.count(lab.SURVIVE, 0)), "a count to toggle")
         console.click(*LAYOUT.button("PAUSE", 1))
         settle(console)
         count = console.counter()
