@@ -50,7 +50,7 @@ class Terminal(PanelReader):
     each run its shell reads, for half a second, whatever input is left for
     it. Then it waits without writing anything."""
 
-    def __init__(self, kind, runs=1, place="+0+0", columns=COLUMNS, rows=ROWS):
+    def __init__(self, kind, runs=1, place="+0+0", columns=COLUMNS, rows=ROWS, font=None):
         self.kind = kind
         self.dir = tempfile.mkdtemp(prefix="glimmet2-desk-")
         self.go = os.path.join(self.dir, "go")
@@ -69,8 +69,8 @@ class Terminal(PanelReader):
                   f'stty icanon; done; read _ <{self.go}')
         title = f"glimmet2-desk-{kind}"
         colours = ["-bg", "#%02x%02x%02x" % BACKGROUND, "-fg", "grey"]
-        common = ["-geometry", f"{columns}x{rows}{place}", "-fn", "fixed", "-b", str(BORDER),
-                  *colours]
+        common = ["-geometry", f"{columns}x{rows}{place}", *(font or ["-fn", "fixed"]),
+                  "-b", str(BORDER), *colours]
         env = dict(os.environ, XDG_CONFIG_HOME=self.dir)  # GTK terminals keep theirs here
         if kind == "xterm":
             # Resize requests obeyed, as some users have it.
@@ -163,18 +163,172 @@ class Terminal(PanelReader):
         click_at(*self.centre(row, column), times)
 
 
-class Desk(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
-        wait(lambda: "window id" in output("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-             "openbox to start")
+def frame_of(window):
+    """(x, y, width, height) of a window with its window manager's frame."""
+    x, y, width, height = geometry(window)
+    extents = xprop(window, "_NET_FRAME_EXTENTS").partition("=")[2]
+    left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0,) * 4
+    return x - left, y - top, width + left + right, height + top + bottom
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.wm.terminate()
-        cls.wm.wait()
+
+def overlap(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
+def inside(a, b):
+    return b[0] <= a[0] and b[1] <= a[1] and a[0] + a[2] <= b[0] + b[2] and a[1] + a[3] <= b[1] + b[3]
+
+
+# A laptop's screen at x = 0, bottom-aligned beside a larger one, as Xorg's
+# dummy driver gives them: (300, 300) lies above the laptop's screen, off
+# both.
+LAPTOP_BESIDE_LARGER = [(0, 672, 1368, 768), (1368, 0, 2560, 1440)]
+LARGE_CELLS = ["-fa", "DejaVuSansMono", "-fs", "13"]
+
+# The X11 desks, a row each: the X server (one Xvfb screen, or two
+# monitors), the window manager, the terminal and how it is opened, and the
+# checks made there (methods of X11Desks named check_<name>).
+X11_DESKS = {
+    "openbox-xterm": dict(wm=["openbox"], terminal="xterm", checks=["panel", "quick_quits"]),
+    "openbox-urxvt": dict(wm=["openbox"], terminal="urxvt", checks=["panel"]),
+    "openbox-sakura": dict(wm=["openbox"], terminal="sakura", checks=["quick_quits"]),
+    "openbox-lxterminal": dict(wm=["openbox"], terminal="lxterminal", size=(80, 24),
+                               checks=["above_its_terminal_only"]),
+    "icewm-sakura": dict(wm=["icewm"], terminal="sakura", size=(80, 24),
+                         checks=["beside_the_panel"]),
+    "icewm-xterm-right": dict(wm=["icewm"], terminal="xterm", size=(80, 24), place="+700+0",
+                              checks=["at_its_corner"]),
+    "two-monitors-openbox": dict(monitors=LAPTOP_BESIDE_LARGER, wm=["openbox"],
+                                 terminal="xterm", size=(80, 24), place="+0+672",
+                                 font=LARGE_CELLS, checks=["beside_the_panel"]),
+    "two-monitors-icewm": dict(monitors=LAPTOP_BESIDE_LARGER, wm=["icewm"], terminal="xterm",
+                               size=(80, 24), place="+0+672", checks=["beside_the_panel"]),
+}
+
+DUMMY_CONFIG = """Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 3928 1440
+  EndSubSection
+EndSection
+"""
+
+
+class X11Desks(unittest.TestCase):
+    """Each row of X11_DESKS: its server, its window manager, its terminal
+    showing earlier work; then its checks, each on a fresh terminal."""
+
+    def start_desk(self, desk):
+        self.monitors = desk.get("monitors")
+        if self.monitors:
+            self.start_monitors(self.monitors)
+        wm = subprocess.Popen(desk["wm"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (wm.terminate(), wm.wait()))
+        self.wait_for_window_manager(desk["wm"][0])
+
+    def wait_for_window_manager(self, name):
+        """Returns once the window manager frames new windows. It says it
+        runs before it is ready for them, and a window mapped meanwhile
+        may never show (openbox: one start in eight here): probe windows
+        are mapped until one is framed."""
+        for _ in range(5):
+            probe = subprocess.Popen(["xterm", "-T", "glimmet2-wm-probe", "-geometry",
+                                      "10x2+900+900", "-e", "sleep", "600"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                framed = within(lambda: find_window("glimmet2-wm-probe") is not None and "=" in
+                                xprop(find_window("glimmet2-wm-probe"), "_NET_FRAME_EXTENTS"), 10)
+            finally:
+                probe.kill()
+                probe.wait()
+            wait(lambda: find_window("glimmet2-wm-probe") is None, "the probe window to go")
+            if framed:
+                return
+        self.fail(f"{name} framed none of five windows")
+
+    def start_monitors(self, monitors):
+        """An Xorg of its own on the dummy driver, its outputs laid out as
+        `monitors`; DISPLAY names it until the test ends."""
+        if os.geteuid() != 0:
+            self.skipTest("Xorg takes a configuration of the test's own only from root")
+        folder = tempfile.mkdtemp(prefix="glimmet2-monitors-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        config = os.path.join(folder, "xorg.conf")
+        with open(config, "w") as f:
+            f.write(DUMMY_CONFIG)
+        log = os.path.join(folder, "xorg.log")
+        fifo = os.path.join(folder, "display")
+        os.mkfifo(fifo)
+        servers = x_servers()
+        xorg = subprocess.Popen(["sh", "-c", f"exec Xorg -config {config} -noreset -nolisten tcp "
+                                 f"-logfile {log} -displayfd 3 3>{fifo}"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: remove_dead_x_files(x_servers() - servers))
+        self.addCleanup(xorg.wait)
+        self.addCleanup(xorg.terminate)
+        with open(fifo) as f:
+            display = f.readline().strip()
+        if not display:
+            self.fail("Xorg with the dummy driver did not start:\n" + read_file(log)[-3000:])
+        former = os.environ["DISPLAY"]
+        os.environ["DISPLAY"] = ":" + display
+        self.addCleanup(os.environ.__setitem__, "DISPLAY", former)
+        layout = ["xrandr"]
+        for number, (x, y, width, height) in enumerate(monitors):
+            mode = f"{width}x{height}"
+            if mode not in output("xrandr"):
+                subprocess.run(["xrandr", "--newmode", mode, "200", str(width), str(width + 8),
+                                str(width + 16), str(width + 24), str(height), str(height + 1),
+                                str(height + 2), str(height + 3)], check=True)
+            subprocess.run(["xrandr", "--addmode", f"DUMMY{number}", mode], check=True)
+            layout += ["--output", f"DUMMY{number}", "--mode", mode, "--pos", f"{x}x{y}"]
+        subprocess.run(layout, check=True)
+        wait(lambda: output("xrandr", "--listmonitors").startswith(f"Monitors: {len(monitors)}"),
+             "the monitors to be laid out")
+
+    def run_desk(self, name):
+        desk = X11_DESKS[name]
+        for check in desk["checks"]:
+            with self.subTest(check=check):
+                try:
+                    self.start_desk(desk)
+                    columns, rows = desk.get("size", (COLUMNS, ROWS))
+                    term = Terminal(desk["terminal"], runs=16 if check == "quick_quits" else 1,
+                                    place=desk.get("place", "+0+0"), columns=columns,
+                                    rows=rows, font=desk.get("font"))
+                    self.addCleanup(term.close)
+                    # Focused, as it is when the user types the command.
+                    subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)],
+                                   check=True)
+                    getattr(self, "check_" + check)(term, name)
+                finally:
+                    self.doCleanups()
+
+    def start_program(self, term):
+        term.release()
+        wait(lambda: find_window("Glimmet") is not None, "the field window")
+        wait(lambda: (term.counter() or 0) > 0, "the generations")
+        return find_window("Glimmet")
+
+    def quit(self, term):
+        term.click(*LAYOUT.button("QUIT", 2))
+        wait(lambda: term.status() is not None, "QUIT to end the program")
+        self.assertEqual(term.status(), 0)
+        self.assertEqual(term.errors(), "")
 
     def assert_field_in_view(self):
         glimmet = find_window("Glimmet")
@@ -184,21 +338,19 @@ class Desk(unittest.TestCase):
         covered = sum(p == BACKGROUND for p in screen)
         self.assertEqual(covered, 0, f"the terminal covers {covered} pixels of the field window")
 
-    def work_the_panel(self, kind):
-        term = Terminal(kind)
-        self.addCleanup(term.close)
-        # Focused, as it is when the user types the command, and as it is
-        # again after the click on QUIT: a terminal draws its cursor hollow
-        # without the focus.
-        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
+    def assert_no_control_covered(self, term, field):
+        for control, (row, first, last) in LAYOUT.controls().items():
+            for column in range(first, last + 1):
+                self.assertFalse(overlap(term.cell_on_screen(row, column), field),
+                                 f"the field window {field} covers {control} at {row},{column}")
+
+    def check_panel(self, term, name):
         shots = [term.shot()]
         wait(lambda: shots.append(term.shot()) or shots[-1] == shots[-2],
-             "the terminal does not settle")
+             "the terminal to settle")
         before = shots[-1]
         size = geometry(term.window)[2:]
-        term.release()
-        wait(lambda: find_window("Glimmet") is not None, "no field window")
-        wait(lambda: (term.counter() or 0) > 0, "no panel in the terminal")
+        self.start_program(term)
 
         term.click(*LAYOUT.count(SURVIVE, 0))  # survive with 0 neighbours: on
         wait(lambda: term.red(*LAYOUT.count(SURVIVE, 0)), "the toggle to show")
@@ -213,7 +365,7 @@ class Desk(unittest.TestCase):
         self.assert_field_in_view()
 
         term.click(*LAYOUT.button("STEP", 1))
-        wait(lambda: term.counter() == count + 1, "STEP ran no generation")
+        wait(lambda: term.counter() == count + 1, "STEP to run a generation")
         wait(lambda: Image(find_window("Glimmet")) != picture,
              "the field window to change after STEP")
         term.click(*LAYOUT.button("STEP", 1), times=2)  # a double click is two clicks
@@ -222,33 +374,21 @@ class Desk(unittest.TestCase):
         self.assertEqual(term.counter(), count + 3)
         self.assertEqual(geometry(term.window)[2:], size, "the terminal changed its size")
 
-        term.click(*LAYOUT.button("QUIT", 2))
-        wait(lambda: term.status() is not None, "QUIT did not end the program")
-        self.assertEqual(term.status(), 0)
-        self.assertEqual(term.errors(), "")
+        self.quit(term)
         self.assertEqual(geometry(term.window)[2:], size, "the terminal changed its size")
         try:
             wait(lambda: term.shot() == before, "the terminal to show what it showed before")
         except AssertionError as e:
-            keep = os.path.join(os.path.dirname(PROGRAM), "test-failures", f"desk-{kind}")
+            keep = os.path.join(os.path.dirname(PROGRAM), "test-failures", f"desk-{name}")
             os.makedirs(keep, exist_ok=True)
             before.save(os.path.join(keep, "before.png"))
             term.shot().save(os.path.join(keep, "after.png"))
             self.fail(f"{e}; see {keep}")
 
-    def test_xterm(self):
-        self.work_the_panel("xterm")
-
-    def test_rxvt_unicode(self):
-        self.work_the_panel("urxvt")
-
-    def quick_quits(self, kind):
+    def check_quick_quits(self, term, name):
         """A tap on QUIT, the button held 2 ms, sixteen times: the release
         that follows the press so closely must never reach the shell."""
         runs = 16
-        term = Terminal(kind, runs=runs)
-        self.addCleanup(term.close)
-        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
         for run in range(1, runs + 1):
             term.release()
             wait(lambda: find_window("Glimmet") is not None, f"run {run}: the field window")
@@ -262,23 +402,11 @@ class Desk(unittest.TestCase):
         self.assertEqual(term.errors(), "")
         self.assertEqual(term.leftover(), b"", "typed at the shell after QUIT")
 
-    def test_quick_quit_in_xterm(self):
-        self.quick_quits("xterm")
-
-    def test_quick_quit_in_sakura(self):
-        self.quick_quits("sakura")
-
-    def test_above_a_terminal_without_windowid_only(self):
-        """lxterminal publishes no WINDOWID: the field becomes a transient of
-        the window that had the focus, the terminal's, and another window
-        raised over the terminal covers the field too."""
-        term = Terminal("lxterminal", columns=80, rows=24)
-        self.addCleanup(term.close)
-        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
-        term.release()
-        wait(lambda: find_window("Glimmet") is not None, "the field window")
-        wait(lambda: (term.counter() or 0) > 0, "the generations")
-        glimmet = find_window("Glimmet")
+    def check_above_its_terminal_only(self, term, name):
+        """A terminal without WINDOWID: the field becomes a transient of the
+        window that had the focus, the terminal's, and another window raised
+        over the terminal covers the field too."""
+        glimmet = self.start_program(term)
         self.assertEqual(xprop(glimmet, "WM_TRANSIENT_FOR"),
                          f"WM_TRANSIENT_FOR(WINDOW): window id # {hex(term.window)}")
         self.assertNotIn("_NET_WM_STATE_ABOVE", xprop(glimmet, "_NET_WM_STATE"))
@@ -294,68 +422,32 @@ class Desk(unittest.TestCase):
         wait(lambda: all(p == BACKGROUND for p in Image().block(x, y, width, height)),
              "the other window to cover the field")
         subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
-        term.click(*LAYOUT.button("QUIT"))
-        wait(lambda: term.status() is not None, "QUIT to end the program")
-        self.assertEqual(term.status(), 0)
+        self.quit(term)
 
-
-def frame_of(window):
-    """(x, y, width, height) of a window with its window manager's frame."""
-    x, y, width, height = geometry(window)
-    extents = xprop(window, "_NET_FRAME_EXTENTS").partition("=")[2]
-    left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0,) * 4
-    return x - left, y - top, width + left + right, height + top + bottom
-
-
-def overlap(a, b):
-    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
-
-
-class Placement(unittest.TestCase):
-    """Under icewm, which puts a new terminal at the top-left: the field
-    window opens at (300, 300) unless there it would cover the panel."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.wm = subprocess.Popen(["icewm"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait(lambda: "window id" in output("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-             "icewm to start")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wm.terminate()
-        cls.wm.wait()
-
-    def start(self, term):
-        self.addCleanup(term.close)
-        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
-        term.release()
-        wait(lambda: find_window("Glimmet") is not None, "the field window")
-        wait(lambda: (term.counter() or 0) > 0, "the generations")
-        return find_window("Glimmet")
-
-    def test_beside_the_panel_of_large_cells(self):
-        term = Terminal("sakura", columns=80, rows=24)
-        field = frame_of(self.start(term))
-        for name, (row, first, last) in LAYOUT.controls().items():
-            for column in range(first, last + 1):
-                self.assertFalse(overlap(term.cell_on_screen(row, column), field),
-                                 f"the field window {field} covers {name} at {row},{column}")
+    def check_beside_the_panel(self, term, name):
+        """Where (300, 300) would cover the panel, or lies off every
+        monitor: the field where the desk really puts it covers no control
+        and lies on one monitor; the panel still works."""
+        field = frame_of(self.start_program(term))
+        self.assert_no_control_covered(term, field)
+        if self.monitors:
+            self.assertTrue(any(inside(field, m) for m in self.monitors),
+                            f"the field window {field} lies on no monitor {self.monitors}")
         term.click(*LAYOUT.button("PAUSE"))
         settle(term)
         count = term.counter()
         term.click(*LAYOUT.button("STEP", 1))
         wait(lambda: term.counter() is not None and term.counter() > count, "STEP to step")
-        term.click(*LAYOUT.button("QUIT"))
-        wait(lambda: term.status() is not None, "QUIT to end the program")
-        self.assertEqual(term.status(), 0)
+        self.quit(term)
 
-    def test_at_its_corner_where_the_panel_is_clear(self):
-        term = Terminal("xterm", columns=80, rows=24, place="+700+0")
-        self.assertEqual(frame_of(self.start(term))[:2], (300, 300))
-        term.click(*LAYOUT.button("QUIT"))
-        wait(lambda: term.status() is not None, "QUIT to end the program")
-        self.assertEqual(term.status(), 0)
+    def check_at_its_corner(self, term, name):
+        self.assertEqual(frame_of(self.start_program(term))[:2], (300, 300))
+        self.quit(term)
+
+
+for _name in X11_DESKS:
+    setattr(X11Desks, "test_" + _name.replace("-", "_"),
+            lambda self, name=_name: self.run_desk(name))
 
 
 class ScreenDefaults(unittest.TestCase):

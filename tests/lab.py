@@ -8,6 +8,7 @@ import collections
 import os
 import re
 import subprocess
+import sys
 import time
 
 # How long any wait may take: enough for a sanitized build on a two-core
@@ -333,7 +334,8 @@ def start_once_again(start, what, log=None, stop=lambda: None):
     start and shows its log."""
     try:
         return start()
-    except AssertionError:
+    except AssertionError as failure:
+        print(f"{what} did not start ({failure}); starting it again", file=sys.stderr)
         stop()
     try:
         return start()
