@@ -35,6 +35,8 @@ struct Taken {
   HANDLE own_ = INVALID_HANDLE_VALUE;     // the panel's
   DWORD input_mode_ = 0;
   SMALL_RECT former_window_{};
+  CONSOLE_CURSOR_INFO former_cursor_{};
+  bool former_cursor_read_ = false;
   std::atomic<bool> held_{false};  // own_ is active and the modes are ours
 };
 Taken taken;
@@ -142,6 +144,7 @@ void QueueConsoleRecords(InputState& input, const INPUT_RECORD* records, std::si
 void RestoreTerminal() {
   if (!taken.held_.exchange(false)) return;
   SetConsoleMode(taken.input_, taken.input_mode_);
+  if (taken.former_cursor_read_) SetConsoleCursorInfo(taken.former_, &taken.former_cursor_);
   SetConsoleActiveScreenBuffer(taken.former_);
   SetConsoleWindowInfo(taken.former_, TRUE, &taken.former_window_);
 }
@@ -176,6 +179,15 @@ bool OpenConsole(Console& console, std::span<const SignalUse>, std::string& erro
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   taken.held_.store(true);
   SetConsoleMode(taken.input_, kInputQuiet);
+  // Wine's console goes on drawing the user's buffer's caret for a moment
+  // after the switch, and leaves it standing in the panel: that caret is
+  // hidden until the buffer is given back.
+  taken.former_cursor_read_ = GetConsoleCursorInfo(taken.former_, &taken.former_cursor_) != 0;
+  if (taken.former_cursor_read_) {
+    CONSOLE_CURSOR_INFO hidden = taken.former_cursor_;
+    hidden.bVisible = FALSE;
+    SetConsoleCursorInfo(taken.former_, &hidden);
+  }
   SetConsoleActiveScreenBuffer(taken.own_);
   console.view_ = TerminalView{};
   ReadSize(console);
