@@ -38,32 +38,50 @@ using namespace std::chrono_literals;
 // A pseudo-terminal whose far side behaves as a terminal does in one
 // respect: it answers every status request (CSI 5 n) at once, so that no
 // way out waits for an answer that never comes. What the program writes
-// collects until Drain takes it.
+// collects until Drain takes it. A thread reads and answers in the
+// background, except where the test forks (a child of a threaded process
+// is not safe under ThreadSanitizer): there WaitFor answers while it waits.
 struct Pty {
+  enum class Answering { kInBackground, kWhileWaiting };
   int master_ = -1;
   int slave_ = -1;
-  Pty(int columns, int rows) {
+  Pty(int columns, int rows, Answering answering = Answering::kInBackground) {
     winsize size{};
     size.ws_col = static_cast<unsigned short>(columns);
     size.ws_row = static_cast<unsigned short>(rows);
     EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, &size), 0);
     EXPECT_EQ(pipe(stop_), 0);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    reader_ = std::thread([this] { Answer(); });
+    if (answering == Answering::kInBackground) reader_ = std::thread([this] { Serve(); });
   }
   ~Pty() {
     EXPECT_EQ(write(stop_[1], "s", 1), 1);
-    reader_.join();
+    if (reader_.joinable()) reader_.join();
     for (int fd : {master_, slave_, stop_[0], stop_[1]}) close(fd);
   }
   // What the program wrote, once it has stopped writing for a moment.
   std::string Drain(int quiet_ms = 100) {
+    if (!reader_.joinable()) {
+      while (Pump(quiet_ms)) {
+      }
+      return std::exchange(written_, {});
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     std::size_t size = written_.size();
     while (more_.wait_for(lock, std::chrono::milliseconds(quiet_ms),
                           [&] { return written_.size() != size; }))
       size = written_.size();
     return std::exchange(written_, {});
+  }
+  // The child's status once it has ended, answering it meanwhile.
+  int WaitFor(pid_t child) {
+    int status = 0;
+    for (;;) {
+      const pid_t ended = waitpid(child, &status, WNOHANG);
+      EXPECT_NE(ended, -1);
+      if (ended != 0) return status;
+      Pump(10);
+    }
   }
   void Type(const std::string& bytes) {
     ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -81,30 +99,38 @@ struct Pty {
   }
 
  private:
-  void Answer() {
-    static constexpr char kStatusRequest[] = "\x1b[5n";
-    std::string tail;  // a request may arrive split across reads
+  void Serve() {
     for (;;) {
       pollfd p[2] = {{master_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
       if (poll(p, 2, -1) < 0 && errno != EINTR) return;
       if (p[1].revents) return;
-      char buffer[4096];
-      const ssize_t n = read(master_, buffer, sizeof buffer);
-      if (n <= 0) continue;
-      tail.append(buffer, n);
-      for (std::size_t at; (at = tail.find(kStatusRequest)) != std::string::npos;) {
-        EXPECT_EQ(write(master_, "\x1b[0n", 4), 4);
-        tail.erase(0, at + sizeof kStatusRequest - 1);
-      }
-      if (tail.size() > 8) tail.erase(0, tail.size() - 8);
-      std::lock_guard<std::mutex> lock(mutex_);
-      written_.append(buffer, n);
-      more_.notify_all();
+      Pump(0);
     }
+  }
+  // Reads what has come within `timeout_ms`, answering the requests in it;
+  // false when nothing came.
+  bool Pump(int timeout_ms) {
+    static constexpr char kStatusRequest[] = "\x1b[5n";
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, timeout_ms) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = read(master_, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    tail_.append(buffer, n);  // a request may arrive split across reads
+    for (std::size_t at; (at = tail_.find(kStatusRequest)) != std::string::npos;) {
+      EXPECT_EQ(write(master_, "\x1b[0n", 4), 4);
+      tail_.erase(0, at + sizeof kStatusRequest - 1);
+    }
+    if (tail_.size() > 8) tail_.erase(0, tail_.size() - 8);
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_.append(buffer, n);
+    more_.notify_all();
+    return true;
   }
 
   int stop_[2] = {-1, -1};
   std::thread reader_;
+  std::string tail_;
   std::mutex mutex_;
   std::condition_variable more_;
   std::string written_;
@@ -394,7 +420,7 @@ const ExitCase kExits[] = {
 // Started under nohup, the program leaves SIGHUP ignored; a closed terminal
 // then shows as failing reads, which end the program with a message.
 TEST(ConsoleExitTest, AnIgnoredHangUpStaysIgnored) {
-  Pty pty(80, 24);
+  Pty pty(80, 24, Pty::Answering::kWhileWaiting);
   const pid_t child = fork();
   if (child == 0) {
     signal(SIGHUP, SIG_IGN);
@@ -406,8 +432,7 @@ TEST(ConsoleExitTest, AnIgnoredHangUpStaysIgnored) {
     CloseConsole(console);
     _exit(now.sa_handler == SIG_IGN ? 0 : 1);
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const int status = pty.WaitFor(child);
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0) << "SIGHUP was handled, not left ignored";
 }
@@ -415,7 +440,7 @@ TEST(ConsoleExitTest, AnIgnoredHangUpStaysIgnored) {
 TEST(ConsoleExitTest, EveryWayOutGivesTheTerminalBack) {
   for (const ExitCase& exit_case : kExits) {
     SCOPED_TRACE(exit_case.name);
-    Pty pty(80, 24);
+    Pty pty(80, 24, Pty::Answering::kWhileWaiting);
     const termios before = pty.Modes();
     int ready[2], go[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -430,8 +455,7 @@ TEST(ConsoleExitTest, EveryWayOutGivesTheTerminalBack) {
     ASSERT_FALSE(SameModes(pty.Modes(), before));
     ASSERT_EQ(write(go[1], "g", 1), 1);
     if (exit_case.signal != 0) kill(child, exit_case.signal);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const int status = pty.WaitFor(child);
     if (exit_case.signal != 0 || exit_case.status >= 4) {
       ASSERT_TRUE(WIFSIGNALED(status)) << status;
       EXPECT_EQ(WTERMSIG(status), exit_case.status);
