@@ -30,9 +30,10 @@ test:
 	@scripts/run-tests $(BUILD)
 
 # The quick loop while working: unit tests and the Xvfb suites, with what
-# is installed.
+# is installed, from a build of its own that skips link-time optimisation.
+CHECK_BUILD ?= build-check
 check:
-	@scripts/check $(BUILD)
+	@scripts/check $(CHECK_BUILD)
 
 bench: bench-build
 	@scripts/bench $(BUILD)
@@ -67,4 +68,4 @@ bench-windows: windows
 	@scripts/with-xvfb scripts/with-wine wine $(WINDOWS_BUILD)/glimmet2-windows-bench.exe
 
 clean:
-	rm -rf $(BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(WINDOWS_BUILD)

@@ -370,12 +370,8 @@ const Desk kDesks[] = {
 };
 
 bool InsideAny(const ScreenRect& r, const std::vector<Monitor>& monitors) {
-  for (const Monitor& m : monitors) {
-    const ScreenRect& a = m.usable_.width_ > 0 ? m.usable_ : m.bounds_;
-    if (r.x_ >= a.x_ && r.y_ >= a.y_ && r.x_ + r.width_ <= a.x_ + a.width_ &&
-        r.y_ + r.height_ <= a.y_ + a.height_)
-      return true;
-  }
+  for (const Monitor& m : monitors)
+    if (Inside(r, UsableArea(m))) return true;
   return false;
 }
 

@@ -49,9 +49,9 @@ class NativeWindow {
   }
   bool StartVideo(std::string& error);
   bool AddRecords(std::string& error);
-  void Place();
+  void Place(std::span<const Monitor> monitors, int home);
   bool PanelPlace(ScreenRect& panel) const;
-  void MoveOffPanel();
+  void MoveOffPanel(std::span<const Monitor> monitors, int home);
   void HoldSize();
   bool FramedByLibdecor() const;
   void KeepInView();
@@ -122,6 +122,27 @@ bool NativeWindow::StartVideo(std::string& error) {
   return true;
 }
 
+// The desk's monitors as SDL sees them, the primary first.
+std::vector<Monitor> Monitors() {
+  std::vector<Monitor> monitors;
+  for (int i = 0, n = SDL_GetNumVideoDisplays(); i < n; ++i) {
+    SDL_Rect bounds, usable;
+    if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+    if (SDL_GetDisplayUsableBounds(i, &usable) != 0) usable = {};
+    monitors.push_back({{bounds.x, bounds.y, bounds.w, bounds.h},
+                        {usable.x, usable.y, usable.w, usable.h}});
+  }
+  return monitors;
+}
+
+// The monitor under the pointer, where the user has just typed the
+// command; else the primary.
+int PointerMonitor(std::span<const Monitor> monitors) {
+  int x = 0, y = 0;
+  SDL_GetGlobalMouseState(&x, &y);
+  return MonitorAt({x, y}, monitors, 0);
+}
+
 bool NativeWindow::Open(std::string& error) {
   if (channel_->wake_ < 0) {
     error = std::string("cannot make the window thread's wake-up: ") + strerror(errno);
@@ -140,11 +161,13 @@ bool NativeWindow::Open(std::string& error) {
   SetIcon();
   // Placed before it is first seen, so that it never shows over the panel;
   // again once shown, when the frame the window manager adds is known.
-  Place();
+  const std::vector<Monitor> monitors = Monitors();
+  const int home = PointerMonitor(monitors);
+  Place(monitors, home);
   SDL_ShowWindow(window_);
   HoldSize();
-  Place();
-  MoveOffPanel();
+  Place(monitors, home);
+  MoveOffPanel(monitors, home);
   // Showing may have given the window a new framebuffer.
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
@@ -166,31 +189,6 @@ bool NativeWindow::AddRecords(std::string& error) {
 // Room for a title bar that the window manager has not told of yet.
 constexpr int kUntoldTitleBar = 40;
 
-// The desk's monitors as SDL sees them, the primary first.
-std::vector<Monitor> Monitors() {
-  std::vector<Monitor> monitors;
-  for (int i = 0, n = SDL_GetNumVideoDisplays(); i < n; ++i) {
-    SDL_Rect bounds, usable;
-    if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
-    if (SDL_GetDisplayUsableBounds(i, &usable) != 0) usable = {};
-    monitors.push_back({{bounds.x, bounds.y, bounds.w, bounds.h},
-                        {usable.x, usable.y, usable.w, usable.h}});
-  }
-  return monitors;
-}
-
-// The monitor under the pointer, where the user has just typed the
-// command; else the primary.
-int PointerMonitor(const std::vector<Monitor>& monitors) {
-  int x = 0, y = 0;
-  SDL_GetGlobalMouseState(&x, &y);
-  for (std::size_t i = 0; i < monitors.size(); ++i) {
-    const ScreenRect& b = monitors[i].bounds_;
-    if (x >= b.x_ && y >= b.y_ && x < b.x_ + b.width_ && y < b.y_ + b.height_) return int(i);
-  }
-  return 0;
-}
-
 // The panel's place on the screen; false where the terminal cannot be
 // found (a Wayland client, a terminal on another machine).
 bool NativeWindow::PanelPlace(ScreenRect& panel) const {
@@ -208,7 +206,7 @@ bool NativeWindow::PanelPlace(ScreenRect& panel) const {
 // positions; the frame is known once the window is shown, and some window
 // managers tell of it only later. Where the terminal's window cannot be
 // found its panel may be anywhere, (x, y) included.
-void NativeWindow::Place() {
+void NativeWindow::Place(std::span<const Monitor> monitors, int home) {
   int top = 0, left = 0, bottom = 0, right = 0;
   if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0)
     top = left = bottom = right = 0;
@@ -220,12 +218,10 @@ void NativeWindow::Place() {
   const ScreenRect frame{block_.x_, block_.y_ - untold, block_.width_ + left + right,
                          block_.height_ + top + bottom + 2 * untold};
   ScreenPoint corner{frame.x_, frame.y_};
-  const std::vector<Monitor> monitors = Monitors();
   if (display_ != nullptr && block_.options_.terminal_.panel_columns_ > 0) {
     ScreenRect panel;
     const bool known = PanelPlace(panel);
-    corner = ChooseCorner(frame, known ? &panel : nullptr, monitors, PointerMonitor(monitors),
-                          kPanelGap);
+    corner = ChooseCorner(frame, known ? &panel : nullptr, monitors, home, kPanelGap);
   }
   const int x = corner.x_ + left, y = corner.y_ + top + untold;
   if (x != block_.x_ || y != block_.y_ || top != 0 || left != 0)
@@ -234,15 +230,13 @@ void NativeWindow::Place() {
 
 // The desk has the last word on where a window goes: where it has put the
 // frame over the panel after all, the window moves, once, to the next spot.
-void NativeWindow::MoveOffPanel() {
+void NativeWindow::MoveOffPanel(std::span<const Monitor> monitors, int home) {
   ScreenRect panel, frame;
   Extents extents;
   if (display_ == nullptr || x_window_ == 0 || !PanelPlace(panel)) return;
   XSync(display_, False);
   if (!FrameOnScreen(display_, x_window_, frame, extents) || !Overlap(frame, panel)) return;
-  const std::vector<Monitor> monitors = Monitors();
-  const ScreenPoint corner =
-      ChooseCorner(frame, &panel, monitors, PointerMonitor(monitors), kPanelGap);
+  const ScreenPoint corner = ChooseCorner(frame, &panel, monitors, home, kPanelGap);
   if (corner.x_ != frame.x_ || corner.y_ != frame.y_)
     SDL_SetWindowPosition(window_, corner.x_ + extents.left_, corner.y_ + extents.top_);
 }

@@ -71,8 +71,6 @@ const Monitor* MonitorOf(const ScreenRect& frame, std::span<const Monitor> monit
   return best;
 }
 
-const ScreenRect& Area(const Monitor& m) { return Empty(m.usable_) ? m.bounds_ : m.usable_; }
-
 int Clamp(int at, int size, int from, int room) {
   return std::max(from, std::min(at, from + room - size));
 }
@@ -88,10 +86,26 @@ bool Same(const ScreenRect& a, const ScreenRect& b) {
 
 }  // namespace
 
+const ScreenRect& UsableArea(const Monitor& m) {
+  return Empty(m.usable_) ? m.bounds_ : m.usable_;
+}
+
+bool Inside(const ScreenRect& inner, const ScreenRect& outer) {
+  return inner.x_ >= outer.x_ && inner.y_ >= outer.y_ &&
+         inner.x_ + inner.width_ <= outer.x_ + outer.width_ &&
+         inner.y_ + inner.height_ <= outer.y_ + outer.height_;
+}
+
+int MonitorAt(ScreenPoint point, std::span<const Monitor> monitors, int otherwise) {
+  for (std::size_t i = 0; i < monitors.size(); ++i)
+    if (Holds(monitors[i].bounds_, point.x_, point.y_)) return int(i);
+  return otherwise;
+}
+
 ScreenRect WhereItLands(const ScreenRect& frame, std::span<const Monitor> monitors) {
   const Monitor* on = MonitorOf(frame, monitors);
   if (on == nullptr) return frame;
-  const ScreenRect& area = Area(*on);
+  const ScreenRect& area = UsableArea(*on);
   return {Clamp(frame.x_, frame.width_, area.x_, area.width_),
           Clamp(frame.y_, frame.height_, area.y_, area.height_), frame.width_, frame.height_};
 }
@@ -101,12 +115,12 @@ ScreenPoint ChooseCorner(const ScreenRect& frame, const ScreenRect* panel,
   if (monitors.empty()) return {frame.x_, frame.y_};
   if (panel == nullptr) {
     const int at = home >= 0 && home < int(monitors.size()) ? home : 0;
-    const ScreenRect far = FarCorner(frame, Area(monitors[at]));
+    const ScreenRect far = FarCorner(frame, UsableArea(monitors[at]));
     return {far.x_, far.y_};
   }
   const ScreenRect usual = WhereItLands(frame, monitors);
   if (!Overlap(usual, *panel)) return {usual.x_, usual.y_};
-  const ScreenRect panel_area = Area(*MonitorOf(*panel, monitors));
+  const ScreenRect panel_area = UsableArea(*MonitorOf(*panel, monitors));
   // A panel whose window reaches above the work area (under a top bar) is
   // seen from the work area's top.
   const ScreenRect right{panel->x_ + panel->width_ + gap, std::max(panel->y_, panel_area.y_),

@@ -62,6 +62,16 @@ struct Monitor {
   ScreenRect usable_;
 };
 
+// The part of `m` that windows may use: its usable area, or its bounds
+// where the desk publishes none.
+const ScreenRect& UsableArea(const Monitor& m);
+
+// True when `inner` lies wholly within `outer`.
+bool Inside(const ScreenRect& inner, const ScreenRect& outer);
+
+// The index of the monitor that holds `point`, or `otherwise`.
+int MonitorAt(ScreenPoint point, std::span<const Monitor> monitors, int otherwise);
+
 // Where a desk puts a window whose frame is asked for at `frame`: on the
 // monitor that holds the frame's top-left corner (else the one it overlaps
 // most, else the first), moved as little as it takes into that monitor's

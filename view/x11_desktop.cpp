@@ -185,6 +185,27 @@ Window WindowFromEnvironment() {
   return static_cast<Window>(id);
 }
 
+// Where `window` lies on the screen, and the four sides its property
+// `sides` tells of (zeros where it has none, or `sides` is null); false when
+// its geometry cannot be read.
+bool RootPlace(Display* display, Window window, const char* sides, ScreenRect& place,
+               Extents& told) {
+  ErrorTrap trap(display);
+  XWindowAttributes a{};
+  int x = 0, y = 0;
+  Window child = 0;
+  const bool read = XGetWindowAttributes(display, window, &a) &&
+                    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0,
+                                          &x, &y, &child);
+  const auto four = sides != nullptr ? Property(display, window, sides, 4)
+                                     : std::vector<unsigned long>{};
+  if (!trap.Clean() || !read) return false;
+  place = {x, y, a.width, a.height};
+  told = {};
+  if (four.size() == 4) told = {int(four[0]), int(four[1]), int(four[2]), int(four[3])};
+  return true;
+}
+
 }  // namespace
 
 void HookDisplayLoss(void (*lost)()) {
@@ -207,23 +228,13 @@ void KeepAbove(Display* display, Window own, const TerminalWindow& terminal) {
 
 bool TerminalPlace(Display* display, const TerminalWindow& terminal, TerminalOnScreen& place) {
   if (terminal.text_ == 0) return false;
-  ErrorTrap trap(display);
-  XWindowAttributes a{};
-  int x = 0, y = 0;
-  Window child = 0;
-  const bool read = XGetWindowAttributes(display, terminal.text_, &a) &&
-                    XTranslateCoordinates(display, terminal.text_, DefaultRootWindow(display),
-                                          0, 0, &x, &y, &child);
   // GTK draws its shadow inside its own top-level window.
-  const auto shadow = terminal.text_ == terminal.top_level_
-                          ? Property(display, terminal.text_, "_GTK_FRAME_EXTENTS", 4)
-                          : std::vector<unsigned long>{};
-  if (!trap.Clean() || !read || a.width <= 0 || a.height <= 0) return false;
-  place.window_ = {x, y, a.width, a.height};
-  place.shadow_ = {};
-  if (shadow.size() == 4)
-    place.shadow_ = {static_cast<int>(shadow[0]), static_cast<int>(shadow[1]),
-                     static_cast<int>(shadow[2]), static_cast<int>(shadow[3])};
+  const char* shadow = terminal.text_ == terminal.top_level_ ? "_GTK_FRAME_EXTENTS" : nullptr;
+  Extents drawn;
+  if (!RootPlace(display, terminal.text_, shadow, place.window_, drawn) ||
+      place.window_.width_ <= 0 || place.window_.height_ <= 0)
+    return false;
+  place.shadow_ = drawn;
   return true;
 }
 
@@ -234,20 +245,11 @@ bool WindowManagerRuns(Display* display) {
 }
 
 bool FrameOnScreen(Display* display, Window own, ScreenRect& frame, Extents& extents) {
-  ErrorTrap trap(display);
-  XWindowAttributes a{};
-  int x = 0, y = 0;
-  Window child = 0;
-  const bool read = XGetWindowAttributes(display, own, &a) &&
-                    XTranslateCoordinates(display, own, DefaultRootWindow(display), 0, 0, &x,
-                                          &y, &child);
-  const auto told = Property(display, own, "_NET_FRAME_EXTENTS", 4);
-  if (!trap.Clean() || !read) return false;
-  extents = {};
-  if (told.size() == 4)
-    extents = {int(told[0]), int(told[1]), int(told[2]), int(told[3])};
-  frame = {x - extents.left_, y - extents.top_, a.width + extents.left_ + extents.right_,
-           a.height + extents.top_ + extents.bottom_};
+  ScreenRect client;
+  if (!RootPlace(display, own, "_NET_FRAME_EXTENTS", client, extents)) return false;
+  frame = {client.x_ - extents.left_, client.y_ - extents.top_,
+           client.width_ + extents.left_ + extents.right_,
+           client.height_ + extents.top_ + extents.bottom_};
   return true;
 }
 
