@@ -9,8 +9,10 @@ JOBS ?= $(shell nproc)
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 WINDOWS_BUILD ?= build-windows
+WEB_BUILD ?= build-web
 
-.PHONY: all build run test check bench bench-whole bench-build install deb windows bench-windows clean
+.PHONY: all build run test check bench bench-whole bench-build install deb windows bench-windows \
+        web web-run bench-web clean
 
 all: build
 
@@ -67,5 +69,14 @@ bench-windows: windows
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target glimmet2-windows-bench
 	@scripts/with-xvfb scripts/with-wine wine $(WINDOWS_BUILD)/glimmet2-windows-bench.exe
 
+# The site for any static host: build-web/site, served as it is.
+web:
+	@scripts/install-deps web
+	@scripts/web-build $(WEB_BUILD) -DGLIMMET2_TESTS=OFF > /dev/null
+	@echo "$(WEB_BUILD)/site"
+
+web-run: web
+	@scripts/serve-web $(WEB_BUILD)/site
+
 clean:
-	rm -rf $(BUILD) $(CHECK_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(WINDOWS_BUILD) $(WEB_BUILD)
