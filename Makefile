@@ -78,5 +78,12 @@ web:
 web-run: web
 	@scripts/serve-web $(WEB_BUILD)/site
 
+# The page against its floor, and its cost paused, in headless Chromium; a
+# folder of its own, as it needs the browser driver that the site does not.
+bench-web:
+	@scripts/install-deps web chromium
+	@scripts/web-build $(WEB_BUILD)-bench -DGLIMMET2_TESTS=ON site glimmet2-floor > /dev/null
+	@NODE_PATH=$(WEB_BUILD)-bench/npm/node_modules node bench/web.js $(WEB_BUILD)-bench
+
 clean:
 	rm -rf $(BUILD) $(CHECK_BUILD) $(WINDOWS_BUILD) $(WEB_BUILD)

@@ -66,7 +66,8 @@ void PaintField(const ProgramState& state, const ColourTable& colours) {
   }
 }
 
-PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours) {
+PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours,
+                   bool paint) {
   state.step_ = 0;
   // Paused, nothing happens until the user does something.
   if (state.pause_ == 1) WaitForInput(console);
@@ -76,7 +77,7 @@ PassResult RunPass(ProgramState& state, Console& console, const ColourTable& col
   if (state.pause_ == 1 && state.step_ == 0) return PassResult::kGoOn;
   ++state.generation_count_;
   DrawGenerationCounter(console, state.generation_count_);
-  PaintField(state, colours);
+  if (paint) PaintField(state, colours);
   StepGeneration(state.field_, state.current_page_, state.survive_, state.birth_,
                  state.growth_rate_);
   RedrawView();

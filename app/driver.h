@@ -20,7 +20,11 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
 
 enum class PassResult { kGoOn, kQuit, kWindowGone, kTerminalGone };
 
-PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours);
+// One pass. With `paint` false the generation leaves the picture as it was:
+// for a pass whose picture nobody would see (a page shows only the last of
+// a frame's passes).
+PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours,
+                   bool paint = true);
 
 // Plots every cell of the current page into the window's picture.
 void PaintField(const ProgramState& state, const ColourTable& colours);

@@ -54,6 +54,17 @@ add_custom_command(
   COMMENT "Putting the site together in ${GLIMMET2_SITE}")
 add_custom_target(site ALL DEPENDS ${GLIMMET2_SITE}/index.html)
 
+# The floor `make bench-web` measures the page against (bench/web.js).
+add_executable(glimmet2-floor EXCLUDE_FROM_ALL bench/web_floor.cpp)
+target_link_libraries(glimmet2-floor PRIVATE glimmet2core)
+set_target_properties(glimmet2-floor PROPERTIES OUTPUT_NAME web_floor)
+target_link_options(glimmet2-floor PRIVATE
+  --no-entry -sMODULARIZE=1 -sEXPORT_NAME=FloorProgram -sENVIRONMENT=web -sFILESYSTEM=0
+  -sEXPORTED_FUNCTIONS=_floor_frame,_floor_pixels)
+add_custom_command(TARGET glimmet2-floor POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/bench/web_floor.html
+          ${CMAKE_CURRENT_SOURCE_DIR}/bench/idle.html $<TARGET_FILE_DIR:glimmet2-floor>)
+
 set(GLIMMET2_GTEST_SOURCES /usr/src/googletest CACHE PATH "GoogleTest's sources")
 if(NOT GLIMMET2_TESTS OR NOT EXISTS ${GLIMMET2_GTEST_SOURCES}/CMakeLists.txt)
   return()

@@ -122,6 +122,19 @@ const frames = (page, n) => page.evaluate((n) => new Promise((resolve) => {
   next(n);
 }), n);
 
+// The field's frame lies clear of the panel, and its canvas is `device`
+// device pixels across, a whole number of them a cell.
+async function checkPlace(page, device) {
+  const place = await page.evaluate(() => {
+    const a = document.getElementById('panel').getBoundingClientRect();
+    const b = document.getElementById('window').getBoundingClientRect();
+    const c = document.getElementById('field').getBoundingClientRect();
+    return { over: a.right > b.left && b.right > a.left && a.bottom > b.top && b.bottom > a.top,
+             device: Math.round(c.width * window.devicePixelRatio * 1000) / 1000 };
+  });
+  assert.deepEqual(place, { over: false, device }, 'the field is over the panel, or scaled');
+}
+
 async function run(page) {
   const generation = find('Generation:');
   const masked = (lines) => lines.map((l, i) =>
@@ -133,12 +146,7 @@ async function run(page) {
   const frame = await page.$eval('#window', (w) => ({ hidden: w.hidden,
     caption: w.querySelector('#caption').textContent }));
   assert.deepEqual(frame, { hidden: false, caption: 'Glimmet' });
-  const overlap = await page.evaluate(() => {
-    const a = document.getElementById('panel').getBoundingClientRect();
-    const b = document.getElementById('window').getBoundingClientRect();
-    return a.right > b.left && b.right > a.left && a.bottom > b.top && b.bottom > a.top;
-  });
-  assert.equal(overlap, false, 'the field lies over the panel');
+  await checkPlace(page, 100);
 
   // A count toggles: survive with 0 neighbours, off to on.
   const heading = find('012345678');
@@ -195,11 +203,14 @@ async function run(page) {
   assert.deepEqual(after, { window: true, buffer: 'normal', mouse: 'none',
                             message: 'GLIMMET2 has ended.' });
 
-  // A second start, ended with the field's close box while it runs.
+  // A second start on a narrow page of a display at 200 %, ended with the
+  // field's close box while it runs.
+  await page.setViewport({ width: 420, height: 700, deviceScaleFactor: 2 });
   await page.click('#again');
   await waitFor(page, 'the second start going', async () =>
     await page.evaluate(() => document.body.dataset.status === undefined) &&
     await counter(page) > 0);
+  await checkPlace(page, 200);
   await page.click('button[aria-label="Close"]');
   await page.waitForSelector('body[data-status="0"]');
 }
