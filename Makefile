@@ -32,7 +32,8 @@ test:
 	@scripts/run-tests $(BUILD)
 
 # The quick loop while working: unit tests and the Xvfb suites, with what
-# is installed, from a build of its own that skips link-time optimisation.
+# is installed, from a build of its own without link-time optimisation or
+# debug information, which take most of a build's time.
 CHECK_BUILD ?= build-check
 check:
 	@scripts/check $(CHECK_BUILD)

@@ -147,6 +147,9 @@ async function run(page) {
     caption: w.querySelector('#caption').textContent }));
   assert.deepEqual(frame, { hidden: false, caption: 'Glimmet' });
   await checkPlace(page, 100);
+  const early = await canvas(page);
+  await waitFor(page, 'the field to change while running',
+                async () => JSON.stringify((await canvas(page)).data) !== JSON.stringify(early.data));
 
   // A count toggles: survive with 0 neighbours, off to on.
   const heading = find('012345678');

@@ -1,7 +1,8 @@
 // The five drawing operations over the window records. The window itself,
-// and everything SDL, lives on its thread (native_window.cpp); the program
-// thread plots into the picture of its attached surface and hands redraws
-// over through the surface's channel.
+// and everything of the window system, belongs to the window's platform file
+// (native_window-*), on a thread of its own where there are threads; the
+// program thread plots into the picture of its attached surface and hands
+// redraws over through the surface's channel.
 #include "view/view_window.h"
 
 #include <memory>
