@@ -15,6 +15,7 @@ const build = path.resolve(process.argv[2]);
 const kSpellMs = 1000 * Number(process.argv[3] || 5);
 const kSpells = 5;
 const kPausedMs = 10000;
+const kSettleMs = 12000;
 const kTicks = 100;  // the kernel's clock ticks a second (USER_HZ)
 
 const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
@@ -124,8 +125,9 @@ async function main() {
     const box = await (await program.$('#panel .xterm-screen')).boundingBox();
     await program.mouse.click(box.x + 28.5 * box.width / 44, box.y + 13.5 * box.height / 14);
     // The engine finishes what the busy spells left it (collection,
-    // compilation) before the quiet is measured.
-    await new Promise((resolve) => setTimeout(resolve, 3000));
+    // compilation; measured: 2 % of a core over the first few seconds)
+    // before the quiet is measured.
+    await new Promise((resolve) => setTimeout(resolve, kSettleMs));
     const root = browser.process().pid;
     const cdp = await browser.target().createCDPSession();
     // CPU seconds so far of the page's renderer processes.
@@ -142,7 +144,7 @@ async function main() {
     const paused = await idle();
     // The same browser with a page that does nothing: what it costs idle.
     await program.goto(`${base}/floor/idle.html`);
-    await new Promise((resolve) => setTimeout(resolve, 3000));
+    await new Promise((resolve) => setTimeout(resolve, kSettleMs));
     const blank = await idle();
     const g = median(rows.program.map((r) => r.generations));
     const f = median(rows.floor.map((r) => r.generations));

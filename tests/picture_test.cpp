@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "view/picture.h"
+#include "view/picture-posix.h"
 
 namespace glimmet {
 namespace {
@@ -56,7 +56,8 @@ TEST_P(PictureTest, EachColourArrivesAsTheNearestTheFormatHolds) {
   Surface target(SDL_CreateRGBSurfaceWithFormat(0, kWidth + 1, kHeight, 32, GetParam()));
   ASSERT_TRUE(target) << SDL_GetError();
   SDL_FillRect(target.get(), nullptr, SDL_MapRGB(target->format, 1, 2, 3));
-  ASSERT_TRUE(picture->CopyTo(target.get()));
+  SurfaceCopy copy;
+  ASSERT_TRUE(copy.Copy(*picture, target.get()));
 
   const SDL_PixelFormat& f = *target->format;
   const int bytes = f.BytesPerPixel;

@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "view/picture-posix.h"
 #include "view/wayland_desktop.h"
 #include "view/window_channel.h"
 #include "view/x11_desktop.h"
@@ -66,6 +67,7 @@ class NativeWindow {
   Uint32 window_id_ = 0;
   Handle view_handle_ = 0;
   std::shared_ptr<Picture> picture_;
+  SurfaceCopy copy_;
   Display* display_ = nullptr;  // SDL's X connection; null on other systems
   Window x_window_ = 0;
   bool window_manager_ = false;
@@ -170,7 +172,7 @@ bool NativeWindow::Open(std::string& error) {
   MoveOffPanel(monitors, home);
   // Showing may have given the window a new framebuffer.
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-  if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
+  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer)) SDL_UpdateWindowSurface(window_);
   return true;
 }
 
@@ -344,7 +346,7 @@ void NativeWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return;
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-  if (framebuffer != nullptr && picture_->CopyTo(framebuffer)) SDL_UpdateWindowSurface(window_);
+  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer)) SDL_UpdateWindowSurface(window_);
   channel_->Show(target);
 }
 
@@ -381,16 +383,20 @@ void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel
   channel->Finish();
 }
 
-SignalsBlocked::SignalsBlocked(const std::vector<int>& signals) {
-  static_assert(sizeof(sigset_t) <= sizeof former_);
+struct SignalsBlocked::Former {
+  sigset_t mask_;
+};
+
+SignalsBlocked::SignalsBlocked(const std::vector<int>& signals)
+    : former_(std::make_unique<Former>()) {
   sigset_t blocked;
   sigemptyset(&blocked);
   for (int s : signals) sigaddset(&blocked, s);
-  error_ = pthread_sigmask(SIG_BLOCK, &blocked, reinterpret_cast<sigset_t*>(former_));
+  error_ = pthread_sigmask(SIG_BLOCK, &blocked, &former_->mask_);
 }
 
 SignalsBlocked::~SignalsBlocked() {
-  if (error_ == 0) pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(former_), nullptr);
+  if (error_ == 0) pthread_sigmask(SIG_SETMASK, &former_->mask_, nullptr);
 }
 
 bool SignalsBlocked::Failed(std::string& error) const {

@@ -386,6 +386,9 @@ void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel
 }
 
 // Windows has no signals to keep from the window thread.
+// Windows has no signal masks: nothing is held.
+struct SignalsBlocked::Former {};
+
 SignalsBlocked::SignalsBlocked(const std::vector<int>&) {}
 SignalsBlocked::~SignalsBlocked() = default;
 bool SignalsBlocked::Failed(std::string&) const { return false; }

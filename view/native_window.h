@@ -48,7 +48,10 @@ class SignalsBlocked {
   bool Failed(std::string& error) const;
 
  private:
-  alignas(16) unsigned char former_[128];  // the mask before, where there is one
+  // The thread's mask before, where the system has masks; each platform's
+  // window file says what it holds.
+  struct Former;
+  std::unique_ptr<Former> former_;
   int error_ = 0;
 };
 

@@ -1,5 +1,5 @@
 // Putting the picture into an SDL window's format.
-#include "view/picture.h"
+#include "view/picture-posix.h"
 
 #include <SDL.h>
 
@@ -26,30 +26,43 @@ bool IsXbgr(const SDL_PixelFormat& f) {
          f.Amask == 0;
 }
 
+// Any other target, through SDL's blit from a surface over the picture's
+// pixels, made and freed here, on the window thread.
+bool BlitTo(const Picture& picture, SDL_Surface* target) {
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+      picture.Pixels(), picture.Width(), picture.Height(), 32,
+      static_cast<int>(picture.Stride() * 4), SDL_PIXELFORMAT_XBGR8888);
+  if (source == nullptr) return false;
+  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);  // copied as it stands
+  const bool copied = SDL_BlitSurface(source, nullptr, target, nullptr) == 0;
+  SDL_FreeSurface(source);
+  return copied;
+}
+
 }  // namespace
 
-bool Picture::CopyTo(SDL_Surface* target) {
+bool SurfaceCopy::Copy(const Picture& picture, SDL_Surface* target) {
   const SDL_PixelFormat& f = *target->format;
-  if (target->w < width_ || target->h < height_ || SDL_MUSTLOCK(target) ||
+  if (target->w < picture.Width() || target->h < picture.Height() || SDL_MUSTLOCK(target) ||
       f.BytesPerPixel != 4)
-    return BlitTo(target);
+    return BlitTo(picture, target);
   const bool swap = IsXrgb(f);
   if (!swap && !IsXbgr(f)) {
-    CopyConverted(target);
+    CopyConverted(picture, target);
     return true;
   }
   auto* to = static_cast<unsigned char*>(target->pixels);
-  for (int y = 0; y < height_; ++y) {
-    const std::uint32_t* from = pixels_ + y * stride_;
+  for (int y = 0; y < picture.Height(); ++y) {
+    const std::uint32_t* from = picture.Pixels() + y * picture.Stride();
     auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
-    if (swap) SwapRedBlue(from, row, width_);
-    else std::memcpy(row, from, width_ * 4u);
+    if (swap) SwapRedBlue(from, row, picture.Width());
+    else std::memcpy(row, from, picture.Width() * 4u);
   }
   return true;
 }
 
 // Any other 32-bit format, level by level.
-void Picture::CopyConverted(SDL_Surface* target) {
+void SurfaceCopy::CopyConverted(const Picture& picture, SDL_Surface* target) {
   const SDL_PixelFormat& f = *target->format;
   if (levels_format_ != f.format) {
     FillLevels(red_, f.Rmask, f.Rshift);
@@ -58,26 +71,14 @@ void Picture::CopyConverted(SDL_Surface* target) {
     levels_format_ = f.format;
   }
   auto* to = static_cast<unsigned char*>(target->pixels);
-  for (int y = 0; y < height_; ++y) {
-    const std::uint32_t* from = pixels_ + y * stride_;
+  for (int y = 0; y < picture.Height(); ++y) {
+    const std::uint32_t* from = picture.Pixels() + y * picture.Stride();
     auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
-    for (int x = 0; x < width_; ++x) {
+    for (int x = 0; x < picture.Width(); ++x) {
       const std::uint32_t c = from[x];
       row[x] = red_[c & 255] | green_[c >> 8 & 255] | blue_[c >> 16 & 255] | f.Amask;
     }
   }
-}
-
-// Any other target, through SDL's blit from a surface over the picture's
-// pixels, made and freed here, on the window thread.
-bool Picture::BlitTo(SDL_Surface* target) {
-  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-      pixels_, width_, height_, 32, static_cast<int>(stride_ * 4), SDL_PIXELFORMAT_XBGR8888);
-  if (source == nullptr) return false;
-  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);  // copied as it stands
-  const bool copied = SDL_BlitSurface(source, nullptr, target, nullptr) == 0;
-  SDL_FreeSurface(source);
-  return copied;
 }
 
 }  // namespace glimmet

@@ -6,13 +6,10 @@
 // RedrawView orders the two.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "automaton/colour.h"
-
-struct SDL_Surface;
 
 namespace glimmet {
 
@@ -33,26 +30,18 @@ class Picture {
   std::uint32_t* Pixels() const { return pixels_; }
   std::ptrdiff_t Stride() const { return stride_; }
 
-  // Copies the whole picture into `target` at (0, 0) in the target's
-  // format. Used by the window thread only, of SDL builds.
-  bool CopyTo(SDL_Surface* target);
-  // The same into 32-bit rows of `stride` pixels in XRGB order, as a
-  // Windows bitmap holds them.
+  // Copies the whole picture into 32-bit rows of `stride` pixels in XRGB
+  // order, as a Windows bitmap holds them. (Each platform's window file
+  // has its own copy for its own format.)
   void CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride) const;
 
  private:
   Picture() = default;
-  void CopyConverted(SDL_Surface* target);
-  bool BlitTo(SDL_Surface* target);
 
   std::uint32_t* pixels_ = nullptr;
   std::ptrdiff_t stride_ = 0;  // in pixels
   int width_ = 0;
   int height_ = 0;
-  // For 32-bit targets other than the usual two: each component's value
-  // in the format last copied to, the nearest level it can hold.
-  std::uint32_t levels_format_ = 0;
-  std::array<std::uint32_t, 256> red_{}, green_{}, blue_{};
 };
 
 }  // namespace glimmet
