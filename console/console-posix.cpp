@@ -10,10 +10,22 @@
 
 namespace glimmet {
 
+struct ConsoleLink {
+  TerminalFds fds_;
+};
+
 namespace {
 
-bool Start(Console& console, std::span<const SignalUse> signals, std::string& error) {
-  if (!EnterTerminal(console.fds_, signals, error)) return false;
+// The descriptors of an open console; none (-1) before it is open.
+const TerminalFds& Fds(const Console& console) {
+  static const TerminalFds kNone;
+  return console.link_ ? console.link_->fds_ : kNone;
+}
+
+bool Start(Console& console, const TerminalFds& fds, std::span<const SignalUse> signals,
+           std::string& error) {
+  if (!EnterTerminal(fds, signals, error)) return false;
+  console.link_ = std::make_shared<ConsoleLink>(ConsoleLink{fds});
   // A terminal that does not say its size is taken to be the usual one.
   console.view_.columns_ = 80;
   console.view_.rows_ = 24;
@@ -25,7 +37,7 @@ bool Start(Console& console, std::span<const SignalUse> signals, std::string& er
 
 void ReadTerminalSize(Console& console) {
   int columns = 0, rows = 0;
-  if (TerminalSize(console.fds_.output_, columns, rows)) {
+  if (TerminalSize(Fds(console).output_, columns, rows)) {
     console.view_.columns_ = columns;
     console.view_.rows_ = rows;
   }
@@ -41,30 +53,31 @@ Repaint TakeRepaint(Console&) {
 }
 
 bool WriteBytes(Console& console, std::string_view bytes, bool& short_write) {
-  return WriteAll(console.fds_.output_, bytes.data(), bytes.size(), short_write);
+  return WriteAll(Fds(console).output_, bytes.data(), bytes.size(), short_write);
 }
 
 long ReadBytes(Console& console, char* buffer, std::size_t size) {
-  if (console.fds_.input_ < 0) return 0;
-  const ssize_t n = read(console.fds_.input_, buffer, size);
+  if (Fds(console).input_ < 0) return 0;
+  const ssize_t n = read(Fds(console).input_, buffer, size);
   if (n > 0) return n;
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
   return -1;  // end of file or an error: the terminal hung up
 }
 
 bool AwaitBytes(Console& console, int timeout_ms) {
-  return console.fds_.input_ < 0 || WaitForTerminal(console.fds_.input_, timeout_ms);
+  return Fds(console).input_ < 0 || WaitForTerminal(Fds(console).input_, timeout_ms);
 }
 
 bool TerminalPixels(Console& console, int& width, int& height) {
-  return TerminalPixelSize(console.fds_.output_, width, height);
+  return TerminalPixelSize(Fds(console).output_, width, height);
 }
 
-bool CanWrite(const Console& console) { return console.fds_.output_ >= 0; }
+bool CanWrite(const Console& console) { return Fds(console).output_ >= 0; }
 
 bool OpenConsole(Console& console, std::span<const SignalUse> signals, std::string& error) {
-  if (!FindTerminal(console.fds_, error)) return false;
-  return Start(console, signals, error);
+  TerminalFds fds;
+  if (!FindTerminal(fds, error)) return false;
+  return Start(console, fds, signals, error);
 }
 
 bool OpenConsoleOn(Console& console, int input_fd, int output_fd,
@@ -74,16 +87,15 @@ bool OpenConsoleOn(Console& console, int input_fd, int output_fd,
     error = "cannot make the terminal's input non-blocking";
     return false;
   }
-  console.fds_ = TerminalFds{input_fd, output_fd, false};
-  return Start(console, signals, error);
+  return Start(console, TerminalFds{input_fd, output_fd, false}, signals, error);
 }
 
 void CloseConsole(Console& console) {
   FlushConsole(console);
   RestoreTerminal();
-  if (console.fds_.owns_output_) close(console.fds_.output_);
-  if (console.fds_.input_ >= 0) close(console.fds_.input_);
-  console.fds_ = TerminalFds{};
+  if (Fds(console).owns_output_) close(Fds(console).output_);
+  if (Fds(console).input_ >= 0) close(Fds(console).input_);
+  console.link_.reset();
 }
 
 }  // namespace glimmet

@@ -22,11 +22,11 @@ constexpr char kEnter[] = "\x1b[?1049h";
 // the main screen back: the terminal as the page made it.
 constexpr char kLeave[] = "\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[2J\x1b[?25h\x1b[?1049l";
 
-// The page has one terminal, and it is open between OpenConsole and
-// CloseConsole.
-bool page_terminal_open = false;
-
 }  // namespace
+
+// The page's one terminal holds all there is; the link only says the
+// console is open.
+struct ConsoleLink {};
 
 EM_JS(void, PageWrite, (const char* bytes, int size), {
   Module.page.write(HEAPU8.slice(bytes, bytes + size));
@@ -59,14 +59,14 @@ bool AwaitBytes(Console&, int) { return true; }
 
 bool TerminalPixels(Console&, int&, int&) { return false; }
 
-bool CanWrite(const Console&) { return page_terminal_open; }
+bool CanWrite(const Console& console) { return console.link_ != nullptr; }
 
 bool InputQueued(const Console& console) {
   return !console.input_.queue_.empty() || !console.input_.pending_.empty() || PageHasInput();
 }
 
 bool OpenConsole(Console& console, std::span<const SignalUse>, std::string&) {
-  page_terminal_open = true;
+  console.link_ = std::make_shared<ConsoleLink>();
   ReadTerminalSize(console);
   PageWrite(kEnter, sizeof kEnter - 1);
   return true;
@@ -76,7 +76,7 @@ void CloseConsole(Console& console) {
   if (!CanWrite(console)) return;
   FlushConsole(console);
   PageWrite(kLeave, sizeof kLeave - 1);
-  page_terminal_open = false;
+  console.link_.reset();
 }
 
 }  // namespace glimmet

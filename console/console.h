@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,8 +28,13 @@ constexpr std::int64_t kFrameMs = 12;
 
 std::int64_t SteadyMs();
 
+// What a platform keeps of the console it has opened (a terminal's
+// descriptors, a page's terminal); defined in that platform's console file,
+// null until the console is open.
+struct ConsoleLink;
+
 struct Console {
-  TerminalFds fds_;
+  std::shared_ptr<ConsoleLink> link_;
   bool gone_ = false;  // the terminal went away
   ScreenModel screen_;
   TerminalView view_;

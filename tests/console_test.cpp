@@ -156,7 +156,9 @@ TEST(ConsoleTest, RawModeOnTheAlternateScreenAndBackAgain) {
   const termios before = pty.Modes();
   Console console;
   std::string error;
-  ASSERT_TRUE(OpenConsoleOn(console, pty.slave_, pty.slave_, ProgramSignals(), error)) << error;
+  // CloseConsole closes its input, and the pty's stays open.
+  ASSERT_TRUE(OpenConsoleOn(console, dup(pty.slave_), pty.slave_, ProgramSignals(), error))
+      << error;
   const termios raw = pty.Modes();
   EXPECT_FALSE(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
   EXPECT_FALSE(raw.c_iflag & (IXON | ICRNL));
@@ -170,7 +172,6 @@ TEST(ConsoleTest, RawModeOnTheAlternateScreenAndBackAgain) {
   vt.Feed(pty.Drain());
   EXPECT_TRUE(vt.mouse_ && vt.sgr_mouse_);
   EXPECT_FALSE(vt.cursor_visible_);
-  console.fds_.input_ = dup(pty.slave_);  // CloseConsole closes its input
   CloseConsole(console);
   vt.Feed(pty.Drain());
   EXPECT_FALSE(vt.alternate_);
