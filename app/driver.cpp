@@ -71,6 +71,7 @@ PassResult RunPass(ProgramState& state, Console& console, const ColourTable& col
   state.step_ = 0;
   // Paused, nothing happens until the user does something.
   if (state.pause_ == 1) WaitForInput(console);
+  PresentConsole(console);
   const std::string input = ReadInput(console);
   if (console.gone_) return PassResult::kTerminalGone;
   if (input.size() == 4 && HandlePanelClick(state, console)) return PassResult::kQuit;

@@ -54,7 +54,6 @@ void SetScreenSize(Console& console, int columns, int rows) {
 
 std::string ReadInput(Console& console) {
   const std::int64_t now = console.clock_();
-  if (now - console.last_write_ms_ >= kFrameMs) FlushConsole(console);
   char buffer[1024];
   for (int reads = 0; reads < 4 && !console.gone_ && console.input_.queue_.size() < kQueueLimit;
        ++reads) {

@@ -238,7 +238,6 @@ void SetScreenSize(Console& console, int columns, int rows) {
 }
 
 std::string ReadInput(Console& console) {
-  if (console.clock_() - console.last_write_ms_ >= kFrameMs) FlushConsole(console);
   DWORD waiting = 0;
   while (Open() && !console.gone_ && console.input_.queue_.size() < kQueueLimit &&
          GetNumberOfConsoleInputEvents(taken.input_, &waiting) && waiting > 0) {

@@ -17,6 +17,10 @@ std::int64_t SteadyMs() {
       .count();
 }
 
+void PresentConsole(Console& console) {
+  if (console.clock_() - console.last_write_ms_ >= kFrameMs) FlushConsole(console);
+}
+
 void SetCursor(Console& console, int n) {
   ScreenModel& s = console.screen_;
   if (n > 0) s.cursor_size_ = n < 10 ? 10 : n > 99 ? 99 : n;

@@ -1,9 +1,9 @@
 // The console: the program's text screen and its key-and-mouse reader on the
 // user's terminal. One Console lives in main and is passed to everything that
 // draws or reads. Screen operations change the console's model of the screen
-// buffer; FlushConsole shows the changes with one write, and the reader
-// flushes before it polls once a display frame has passed since the last
-// write, so the terminal gets at most one write a frame.
+// buffer; FlushConsole shows the changes with one write, and the program's
+// pass shows them through PresentConsole once a display frame has passed
+// since the last write, so the terminal gets at most one write a frame.
 #pragma once
 
 #include <cstdint>
@@ -93,8 +93,11 @@ void MoveCursor(Console& console, int row, int column);
 void PrintText(Console& console, std::string_view text);
 void PrintNewline(Console& console);
 
-// The reader; it never waits. See NextInput for the results. Shows what is
-// pending on the screen first, if a frame has passed since the last write.
+// Shows what is pending on the screen if a display frame has passed since
+// the last write: the one place a running program's screen is written.
+void PresentConsole(Console& console);
+
+// The reader; it never waits. See NextInput for the results.
 std::string ReadInput(Console& console);
 
 // Shows everything pending, then sleeps until there is input to read, the

@@ -289,6 +289,7 @@ TEST_F(OpenConsoleTest, GenerationsWriteOnceAFrameAndTheLatestCount) {
   int count = 0;
   for (; count < 4000; ++count, fake_ms = 1000 + count / 8) {  // 8 passes a ms
     const std::uint64_t writes = console_.writes_;
+    PresentConsole(console_);
     ReadInput(console_);
     if (console_.writes_ != writes) {
       const std::string sent = pty_->Drain(10);
