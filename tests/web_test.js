@@ -70,6 +70,7 @@ async function main() {
     await page.goto(`http://127.0.0.1:${server.address().port}/`);
     await run(page);
     assert.deepEqual(errors, [], 'the page reported errors');
+    await cannotLoad(browser, `http://127.0.0.1:${server.address().port}/`);
     console.log('web page: every check passed');
   } finally {
     await browser.close();
@@ -133,6 +134,19 @@ async function checkPlace(page, device) {
              device: Math.round(c.width * window.devicePixelRatio * 1000) / 1000 };
   });
   assert.deepEqual(place, { over: false, device }, 'the field is over the panel, or scaled');
+}
+
+// A page whose program cannot be fetched says so in one line.
+async function cannotLoad(browser, url) {
+  const page = await browser.newPage();
+  page.setDefaultTimeout(kDeadlineMs);
+  await page.setRequestInterception(true);
+  page.on('request', (r) => r.url().endsWith('.wasm') ? r.abort() : r.continue());
+  await page.goto(url);
+  await page.waitForSelector('#status:not([hidden])');
+  const shown = await page.$eval('#message', (m) => m.textContent);
+  assert.equal(shown, 'GLIMMET2 could not load its program: reload the page.');
+  await page.close();
 }
 
 async function run(page) {

@@ -31,15 +31,18 @@ namespace glimmet {
 namespace {
 
 // The window as its thread sees it.
-class NativeWindow {
+class SdlWindow final : public NativeWindow {
  public:
-  NativeWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
+  SdlWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
       : block_(block), channel_(std::move(channel)) {}
+  ~SdlWindow() override { Close(); }
+  SdlWindow(const SdlWindow&) = delete;
+  SdlWindow& operator=(const SdlWindow&) = delete;
 
   bool Open(std::string& error);
-  void Run();
+  void Run() override;
   void Close();
-  Handle ViewHandle() const { return view_handle_; }
+  Handle ViewHandle() const override { return view_handle_; }
 
  private:
   bool Fail(std::string& error, const char* what) {
@@ -86,7 +89,7 @@ bool Set(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
-bool NativeWindow::StartVideo(std::string& error) {
+bool SdlWindow::StartVideo(std::string& error) {
   if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("SDL_VIDEODRIVER")) {
     error = "neither DISPLAY nor WAYLAND_DISPLAY is set; glimmet2 needs a graphical desktop";
     return false;
@@ -145,7 +148,7 @@ int PointerMonitor(std::span<const Monitor> monitors) {
   return MonitorAt({x, y}, monitors, 0);
 }
 
-bool NativeWindow::Open(std::string& error) {
+bool SdlWindow::Open(std::string& error) {
   if (channel_->wake_ < 0) {
     error = std::string("cannot make the window thread's wake-up: ") + strerror(errno);
     return false;
@@ -178,7 +181,7 @@ bool NativeWindow::Open(std::string& error) {
 
 // The window's record and its surface's, with the picture the program
 // thread plots into, as large as the window's framebuffer.
-bool NativeWindow::AddRecords(std::string& error) {
+bool SdlWindow::AddRecords(std::string& error) {
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer == nullptr) return Fail(error, "SDL gives the window no framebuffer");
   picture_.reset(Picture::Create(framebuffer->w, framebuffer->h, kButtonFace));
@@ -193,7 +196,7 @@ constexpr int kUntoldTitleBar = 40;
 
 // The panel's place on the screen; false where the terminal cannot be
 // found (a Wayland client, a terminal on another machine).
-bool NativeWindow::PanelPlace(ScreenRect& panel) const {
+bool SdlWindow::PanelPlace(ScreenRect& panel) const {
   const TerminalGrid& grid = block_.options_.terminal_;
   TerminalOnScreen terminal;
   if (display_ == nullptr || grid.panel_columns_ <= 0 || grid.panel_rows_ <= 0 ||
@@ -208,7 +211,7 @@ bool NativeWindow::PanelPlace(ScreenRect& panel) const {
 // positions; the frame is known once the window is shown, and some window
 // managers tell of it only later. Where the terminal's window cannot be
 // found its panel may be anywhere, (x, y) included.
-void NativeWindow::Place(std::span<const Monitor> monitors, int home) {
+void SdlWindow::Place(std::span<const Monitor> monitors, int home) {
   int top = 0, left = 0, bottom = 0, right = 0;
   if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0)
     top = left = bottom = right = 0;
@@ -232,7 +235,7 @@ void NativeWindow::Place(std::span<const Monitor> monitors, int home) {
 
 // The desk has the last word on where a window goes: where it has put the
 // frame over the panel after all, the window moves, once, to the next spot.
-void NativeWindow::MoveOffPanel(std::span<const Monitor> monitors, int home) {
+void SdlWindow::MoveOffPanel(std::span<const Monitor> monitors, int home) {
   ScreenRect panel, frame;
   Extents extents;
   if (display_ == nullptr || x_window_ == 0 || !PanelPlace(panel)) return;
@@ -247,7 +250,7 @@ void NativeWindow::MoveOffPanel(std::span<const Monitor> monitors, int home) {
 // sizes are the same when it is first shown, and tiles any other; SDL says
 // so only when asked, and it must be before the first picture maps the
 // window.
-void NativeWindow::HoldSize() {
+void SdlWindow::HoldSize() {
   if (!on_wayland_) return;  // X11 window managers take the size hints
   SDL_SetWindowMinimumSize(window_, block_.width_, block_.height_);
   // libdecor 0.1.1 crashes at the next configure (a change of focus) once a
@@ -257,7 +260,7 @@ void NativeWindow::HoldSize() {
 }
 
 // Where SDL frames its Wayland window with libdecor: as SDL decides it.
-bool NativeWindow::FramedByLibdecor() const {
+bool SdlWindow::FramedByLibdecor() const {
   return on_wayland_ && SDL_GetHintBoolean(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, SDL_TRUE) &&
          (SDL_GetHintBoolean(SDL_HINT_VIDEO_WAYLAND_PREFER_LIBDECOR, SDL_FALSE) ||
           !compositor_decorates_);
@@ -266,7 +269,7 @@ bool NativeWindow::FramedByLibdecor() const {
 // A click on the panel raises the terminal, which could then cover the
 // window and hide the field the panel works on. Where the terminal's window
 // is known the field stays above it alone; elsewhere above all windows.
-void NativeWindow::KeepInView() {
+void SdlWindow::KeepInView() {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
@@ -282,7 +285,7 @@ void NativeWindow::KeepInView() {
   SDL_SetWindowAlwaysOnTop(window_, SDL_TRUE);
 }
 
-void NativeWindow::SetIcon() {
+void SdlWindow::SetIcon() {
   const ViewOptions& o = block_.options_;
   if (o.icon_size_ <= 0 || o.icon_.size() != static_cast<std::size_t>(o.icon_size_) * o.icon_size_)
     return;
@@ -295,7 +298,7 @@ void NativeWindow::SetIcon() {
   SDL_FreeSurface(icon);
 }
 
-void NativeWindow::Run() {
+void SdlWindow::Run() {
   for (;;) {
     const bool x_events = Wait();
     if (channel_->stop_.load()) return;
@@ -306,7 +309,7 @@ void NativeWindow::Run() {
 
 // Returns when there is something to do: a redraw request, the stop, or
 // X events, which it reports. Sleeps without a timeout when there is none.
-bool NativeWindow::Wait() {
+bool SdlWindow::Wait() {
   WindowChannel& ch = *channel_;
   const bool on_x = window_ != nullptr && display_ != nullptr;
   // Events that Xlib read with an earlier reply leave the connection quiet;
@@ -324,7 +327,7 @@ bool NativeWindow::Wait() {
   return on_x ? ready > 0 && fds[1].revents != 0 : true;
 }
 
-void NativeWindow::HandleEvents() {
+void SdlWindow::HandleEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type != SDL_WINDOWEVENT || window_ == nullptr ||
@@ -342,7 +345,7 @@ void NativeWindow::HandleEvents() {
   }
 }
 
-void NativeWindow::ServeRedraw() {
+void SdlWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return;
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
@@ -352,7 +355,7 @@ void NativeWindow::ServeRedraw() {
 
 // Removes the records first, so that no plot or redraw starts on a window
 // that is about to go, then destroys it and lets any waiting redraw return.
-void NativeWindow::Close() {
+void SdlWindow::Close() {
   if (view_handle_ != 0) RemoveRecordsOf(view_handle_);
   view_handle_ = 0;
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -363,24 +366,17 @@ void NativeWindow::Close() {
 
 }  // namespace
 
-void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
-                      std::promise<OpenResult> report) {
-  {
-    NativeWindow window(block, channel);
-    OpenResult result;
-    if (window.Open(result.error_)) {
-      result.handle_ = window.ViewHandle();
-      report.set_value(result);
-      window.Run();
-    } else {
-      report.set_value(result);
-    }
-    window.Close();
-  }
+std::unique_ptr<NativeWindow> OpenNativeWindow(const OpeningBlock& block,
+                                               std::shared_ptr<WindowChannel> channel,
+                                               std::string& error) {
+  auto window = std::make_unique<SdlWindow>(block, std::move(channel));
+  if (!window->Open(error)) window->Close();
+  return window;
+}
+
+void EndWindowSystem() {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   SDL_Quit();
-  channel->ended_.store(true);
-  channel->Finish();
 }
 
 struct SignalsBlocked::Former {

@@ -59,18 +59,18 @@ bool RegisterWindowKind() {
 }
 
 // The window as its thread sees it.
-class NativeWindow {
+class GdiWindow final : public NativeWindow {
  public:
-  NativeWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
+  GdiWindow(const OpeningBlock& block, std::shared_ptr<WindowChannel> channel)
       : block_(block), channel_(std::move(channel)) {}
-  ~NativeWindow() { Close(); }
-  NativeWindow(const NativeWindow&) = delete;
-  NativeWindow& operator=(const NativeWindow&) = delete;
+  ~GdiWindow() override { Close(); }
+  GdiWindow(const GdiWindow&) = delete;
+  GdiWindow& operator=(const GdiWindow&) = delete;
 
   bool Open(std::string& error);
-  void Run();
+  void Run() override;
   void Close();
-  Handle ViewHandle() const { return view_handle_; }
+  Handle ViewHandle() const override { return view_handle_; }
   LRESULT Answer(UINT message, WPARAM w, LPARAM l);
 
  private:
@@ -101,14 +101,14 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l) 
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(l);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* native = reinterpret_cast<NativeWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* native = reinterpret_cast<GdiWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (native == nullptr) return DefWindowProcA(window, message, w, l);
   const LRESULT answer = native->Answer(message, w, l);
   return answer != -1 ? answer : DefWindowProcA(window, message, w, l);
 }
 
 // The answer to a message, or -1 for the default handling.
-LRESULT NativeWindow::Answer(UINT message, WPARAM w, LPARAM l) {
+LRESULT GdiWindow::Answer(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_GETMINMAXINFO:
       // A window manager's least width would widen the 100-pixel field.
@@ -130,7 +130,7 @@ LRESULT NativeWindow::Answer(UINT message, WPARAM w, LPARAM l) {
   }
 }
 
-bool NativeWindow::Open(std::string& error) {
+bool GdiWindow::Open(std::string& error) {
   if (channel_->wake_ < 0) {
     error = LastError("cannot make the window thread's wake-up");
     return false;
@@ -164,7 +164,7 @@ bool NativeWindow::Open(std::string& error) {
 }
 
 // The outer size that gives a client area of exactly width by height.
-void NativeWindow::FitClientArea() {
+void GdiWindow::FitClientArea() {
   RECT outer{}, client{};
   if (!GetWindowRect(window_, &outer) || !GetClientRect(window_, &client)) return;
   const int frame_width = (outer.right - outer.left) - (client.right - client.left);
@@ -213,7 +213,7 @@ bool ConsoleOnScreen(const TerminalGrid& grid, TerminalOnScreen& console) {
 // Moves the window, not yet shown, off the panel when its usual corner
 // would cover it: a maximized Windows Terminal has the panel under
 // (300, 300), as may a console window the user has moved there.
-void NativeWindow::Place() {
+void GdiWindow::Place() {
   const TerminalGrid& grid = block_.options_.terminal_;
   RECT outer{};
   MONITORINFO monitor{};
@@ -241,7 +241,7 @@ void NativeWindow::Place() {
 
 // The window's record and its surface's, with the picture the program
 // thread plots into, as large as the surface's client area.
-bool NativeWindow::AddRecords(std::string& error) {
+bool GdiWindow::AddRecords(std::string& error) {
   RECT client{};
   if (!GetClientRect(surface_, &client)) {
     error = LastError("cannot measure the drawing surface");
@@ -259,7 +259,7 @@ bool NativeWindow::AddRecords(std::string& error) {
 
 // The window's side of the picture: a 32-bit top-down DIB section, which
 // takes the picture's colours as they are, so every colour is its nearest.
-bool NativeWindow::MakeBitmap(std::string& error) {
+bool GdiWindow::MakeBitmap(std::string& error) {
   HDC screen = GetDC(surface_);
   if (screen == nullptr) {
     error = LastError("the drawing surface has no display context");
@@ -286,7 +286,7 @@ bool NativeWindow::MakeBitmap(std::string& error) {
   return true;
 }
 
-void NativeWindow::Run() {
+void GdiWindow::Run() {
   const HANDLE wake = reinterpret_cast<HANDLE>(channel_->wake_);
   auto next_look = std::chrono::steady_clock::now();
   bool look_now = true;
@@ -313,13 +313,13 @@ void NativeWindow::Run() {
 
 // Sleeps until a request beyond `seen` or a stop comes, or kNapMs pass;
 // says whether one came. The requester's Wake() ends the nap.
-bool NativeWindow::NapForWork(std::uint64_t seen) {
+bool GdiWindow::NapForWork(std::uint64_t seen) {
   if (!channel_->HasWork())
     WaitOnAddress(&channel_->requested_, &seen, sizeof seen, kNapMs);
   return channel_->HasWork();
 }
 
-void NativeWindow::DispatchMessages() {
+void GdiWindow::DispatchMessages() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
@@ -328,7 +328,7 @@ void NativeWindow::DispatchMessages() {
 }
 
 // Returns the request served, or 0 when there was none.
-std::uint64_t NativeWindow::ServeRedraw() {
+std::uint64_t GdiWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return 0;
   picture_->CopyToXrgb(bits_, picture_->Width());
@@ -343,7 +343,7 @@ std::uint64_t NativeWindow::ServeRedraw() {
 // The window's last message: its records first, so that no plot or redraw
 // starts on a window that is going, then its bitmap; any waiting redraw
 // returns.
-void NativeWindow::Released() {
+void GdiWindow::Released() {
   if (view_handle_ != 0) RemoveRecordsOf(view_handle_);
   view_handle_ = 0;
   if (memory_ != nullptr) {
@@ -361,31 +361,23 @@ void NativeWindow::Released() {
   channel_->Finish();
 }
 
-void NativeWindow::Close() {
+void GdiWindow::Close() {
   if (window_ != nullptr) DestroyWindow(window_);
   Released();
 }
 
 }  // namespace
 
-void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
-                      std::promise<OpenResult> report) {
-  {
-    NativeWindow window(block, channel);
-    OpenResult result;
-    if (window.Open(result.error_)) {
-      result.handle_ = window.ViewHandle();
-      report.set_value(result);
-      window.Run();
-    } else {
-      report.set_value(result);
-    }
-  }
-  channel->ended_.store(true);
-  channel->Finish();
+std::unique_ptr<NativeWindow> OpenNativeWindow(const OpeningBlock& block,
+                                               std::shared_ptr<WindowChannel> channel,
+                                               std::string& error) {
+  auto window = std::make_unique<GdiWindow>(block, std::move(channel));
+  if (!window->Open(error)) window->Close();
+  return window;
 }
 
-// Windows has no signals to keep from the window thread.
+void EndWindowSystem() {}
+
 // Windows has no signal masks: nothing is held.
 struct SignalsBlocked::Former {};
 

@@ -31,8 +31,31 @@ struct OpenResult {
   std::string error_;
 };
 
-// The window thread, one for each platform: opens the window, reports how
-// that went, runs the window until it is told to stop, and ends.
+// A native window as its thread runs it; each platform's window file
+// makes its own (SDL's, GDI's).
+class NativeWindow {
+ public:
+  // Closes the window, if it is still open.
+  virtual ~NativeWindow() = default;
+  // The handle of the shown window; 0 where it could not be opened.
+  virtual Handle ViewHandle() const = 0;
+  // Runs the window until its thread is told to stop.
+  virtual void Run() = 0;
+};
+
+// Opens and shows the window of `block` on the calling thread, which from
+// then on owns it. Where it cannot be opened, a window whose handle is 0,
+// with the reason in `error`.
+std::unique_ptr<NativeWindow> OpenNativeWindow(const OpeningBlock& block,
+                                               std::shared_ptr<WindowChannel> channel,
+                                               std::string& error);
+
+// Lets the window system go, where it must be told, once the thread's
+// window has gone.
+void EndWindowSystem();
+
+// The window thread: opens the window, reports how that went, runs the
+// window until it is told to stop, and ends.
 void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
                       std::promise<OpenResult> report);
 

@@ -1,5 +1,6 @@
-// The window threads' bookkeeping, the same on every system: starting one
-// and waiting for its report, and stopping them all at the end.
+// The window threads, the same on every system that has them: a thread's
+// life (open, report, run, end), starting one and waiting for its report,
+// and stopping them all at the end.
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -41,6 +42,20 @@ bool ReapEndedThreads() {
 }
 
 }  // namespace
+
+void WindowThreadMain(OpeningBlock block, std::shared_ptr<WindowChannel> channel,
+                      std::promise<OpenResult> report) {
+  {
+    OpenResult result;
+    const std::unique_ptr<NativeWindow> window = OpenNativeWindow(block, channel, result.error_);
+    result.handle_ = window->ViewHandle();
+    report.set_value(result);
+    if (result.handle_ != 0) window->Run();
+  }
+  EndWindowSystem();
+  channel->ended_.store(true);
+  channel->Finish();
+}
 
 Handle StartWindowThread(const OpeningBlock& block, std::string& error) {
   std::lock_guard threads_lock(ThreadsMutex());
