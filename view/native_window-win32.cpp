@@ -40,6 +40,18 @@ std::string LastError(const char* what) {
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
 
+// The exe's own icon at the size the system shows for `width` and `height`
+// (the taskbar's and Alt+Tab's, or the caption's); the system's program
+// icon where the exe carries none (the test programs).
+HICON ProgramIcon(int width, int height) {
+  constexpr int kProgramIcon = 1;  // the resource script's ICON
+  if (HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kProgramIcon),
+                               IMAGE_ICON, GetSystemMetrics(width), GetSystemMetrics(height),
+                               LR_DEFAULTCOLOR))
+    return static_cast<HICON>(icon);
+  return LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+}
+
 // Registered once for the life of the process.
 bool RegisterWindowKind() {
   static const bool registered = [] {
@@ -48,8 +60,8 @@ bool RegisterWindowKind() {
     kind.style = CS_HREDRAW | CS_VREDRAW;
     kind.lpfnWndProc = WindowProcedure;
     kind.hInstance = GetModuleHandleA(nullptr);
-    kind.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-    kind.hIconSm = kind.hIcon;
+    kind.hIcon = ProgramIcon(SM_CXICON, SM_CYICON);
+    kind.hIconSm = ProgramIcon(SM_CXSMICON, SM_CYSMICON);
     kind.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     kind.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     kind.lpszClassName = kWindowKind;
