@@ -26,6 +26,9 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
   state.field_height_ = kFieldSize;
   state.colour_scheme_ = RandomBelow(state.random_, kColourSchemes);
   DrawPanel(console);
+  // The window is placed beside the panel, so the panel must stand first
+  // (a Windows console takes its new size only now).
+  PresentConsole(console, true);
   ViewOptions options;
   options.display_lost_ = display_lost;
   options.icon_size_ = kIconSize;
@@ -47,8 +50,11 @@ bool StartProgram(ProgramState& state, Console& console, std::string& error,
   DrawRuleRow(console, kSurviveRow, state.survive_);
   DrawRuleRow(console, kBirthRow, state.birth_);
   DrawGrowthSlider(console, state.growth_rate_);
-  EnableMouse(console, true);  // flushes the widgets too
+  EnableMouse(console, true);
   SelectMouseEvents(console, kPressEvent | kDoubleClickEvent, kLeftButton);
+  // The widgets, and a write that Windows Terminal 1.18 needed before it
+  // took the new input mode.
+  PresentConsole(console, true);
   return true;
 }
 
@@ -69,9 +75,11 @@ void PaintField(const ProgramState& state, const ColourTable& colours) {
 PassResult RunPass(ProgramState& state, Console& console, const ColourTable& colours,
                    bool paint) {
   state.step_ = 0;
-  // Paused, nothing happens until the user does something.
-  if (state.pause_ == 1) WaitForInput(console);
-  PresentConsole(console);
+  // Paused, nothing happens until the user does something, and the screen
+  // must show everything before the sleep.
+  const bool paused = state.pause_ == 1;
+  PresentConsole(console, paused);
+  if (paused) WaitForInput(console);
   const std::string input = ReadInput(console);
   if (console.gone_) return PassResult::kTerminalGone;
   if (input.size() == 4 && HandlePanelClick(state, console)) return PassResult::kQuit;

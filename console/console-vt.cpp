@@ -68,7 +68,6 @@ std::string ReadInput(Console& console) {
 }
 
 void WaitForInput(Console& console) {
-  FlushConsole(console);
   InputState& input = console.input_;
   if (console.gone_ || !CanWrite(console) || !input.queue_.empty()) return;
   int timeout = -1;
@@ -83,7 +82,6 @@ void EnableMouse(Console& console, bool on) {
   if (!on) console.input_.mouse_row_ = console.input_.mouse_column_ = 0;
   if (on != console.mouse_reporting_) console.out_ += on ? kMouseOn : kMouseOff;
   console.mouse_reporting_ = on;
-  FlushConsole(console);
 }
 
 void TextArea(Console& console, int& columns, int& rows, int& pixel_width, int& pixel_height) {

@@ -253,7 +253,6 @@ std::string ReadInput(Console& console) {
 }
 
 void WaitForInput(Console& console) {
-  FlushConsole(console);
   if (!Open() || console.gone_ || !console.input_.queue_.empty()) return;
   if (WaitForSingleObject(taken.input_, INFINITE) == WAIT_FAILED) console.gone_ = true;
 }
@@ -263,8 +262,6 @@ void EnableMouse(Console& console, bool on) {
   if (!on) console.input_.mouse_row_ = console.input_.mouse_column_ = 0;
   if (Open()) SetConsoleMode(taken.input_, on ? kInputMouse : kInputQuiet);
   console.mouse_reporting_ = on;
-  // Windows Terminal 1.18 took a new input mode only at the next write.
-  FlushConsole(console);
 }
 
 void TextArea(Console& console, int& columns, int& rows, int& pixel_width, int& pixel_height) {

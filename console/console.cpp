@@ -17,8 +17,8 @@ std::int64_t SteadyMs() {
       .count();
 }
 
-void PresentConsole(Console& console) {
-  if (console.clock_() - console.last_write_ms_ >= kFrameMs) FlushConsole(console);
+void PresentConsole(Console& console, bool all) {
+  if (all || console.clock_() - console.last_write_ms_ >= kFrameMs) FlushConsole(console);
 }
 
 void SetCursor(Console& console, int n) {

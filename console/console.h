@@ -94,14 +94,16 @@ void PrintText(Console& console, std::string_view text);
 void PrintNewline(Console& console);
 
 // Shows what is pending on the screen if a display frame has passed since
-// the last write: the one place a running program's screen is written.
-void PresentConsole(Console& console);
+// the last write, or at once when `all` (the program is about to sleep, or
+// needs the screen to stand as drawn): the one place the program's screen
+// is written.
+void PresentConsole(Console& console, bool all = false);
 
 // The reader; it never waits. See NextInput for the results.
 std::string ReadInput(Console& console);
 
-// Shows everything pending, then sleeps until there is input to read, the
-// terminal was resized or the process continued. Returns at once when
+// Sleeps until there is input to read, the terminal was resized or the
+// process continued; it writes nothing, so show the screen first. Returns at once when
 // input is queued already or there is no terminal.
 void WaitForInput(Console& console);
 void EnableMouse(Console& console, bool on);

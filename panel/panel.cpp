@@ -26,7 +26,6 @@ void DrawPanel(Console& console) {
     MoveCursor(console, item.row_, item.first_);
     PrintText(console, item.text_);
   }
-  FlushConsole(console);
 }
 
 void DrawRuleRow(Console& console, int row, const std::string& rule) {

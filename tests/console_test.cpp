@@ -302,8 +302,9 @@ TEST_F(OpenConsoleTest, GenerationsWriteOnceAFrameAndTheLatestCount) {
   const std::uint64_t written = console_.writes_ - before;
   EXPECT_LE(written, 500 / kFrameMs + 1) << "writes in 500 ms";
   EXPECT_GE(written, 500 / kFrameMs - 1);
-  // Paused: the wait shows what is pending before it sleeps.
+  // Paused: everything pending is shown before the sleep.
   pty_->Type("x");
+  PresentConsole(console_, true);
   WaitForInput(console_);
   vt_->Feed(pty_->Drain(10));
   EXPECT_EQ(vt_->Text(12).substr(27, 8), Counter(count));
