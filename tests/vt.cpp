@@ -112,7 +112,7 @@ void Vt::Feed(std::string_view bytes) {
       continue;
     }
     if (b == 0x1B) {
-      sequence_ = "\x1b";
+      sequence_.assign(1, '\x1b');
     } else if (b == '\r') {
       column_ = 1;
     } else if (b == '\n') {
