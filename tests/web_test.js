@@ -102,10 +102,26 @@ async function waitFor(page, what, predicate) {
   }
 }
 
-async function click(page, { row, column }, count = 1) {
+// The middle of a panel cell on the page, and a cell's width.
+async function cellPoint(page, { row, column }) {
   const box = await (await page.$('#panel .xterm-screen')).boundingBox();
-  const x = box.x + (column - 0.5) * box.width / kColumns;
-  const y = box.y + (row - 0.5) * box.height / kRows;
+  return { x: box.x + (column - 0.5) * box.width / kColumns,
+           y: box.y + (row - 0.5) * box.height / kRows, cell: box.width / kColumns };
+}
+
+// What a drag along the panel's first row selects.
+async function dragAcrossTitle(page) {
+  const from = await cellPoint(page, { row: 1, column: 2 });
+  await page.mouse.move(from.x, from.y);
+  await page.mouse.down();
+  await page.mouse.move(from.x + 20 * from.cell, from.y, { steps: 8 });
+  await page.mouse.up();
+  return page.evaluate(() =>
+    window.glimmet.terminal.getSelection() + document.getSelection().toString());
+}
+
+async function click(page, cell, count = 1) {
+  const { x, y } = await cellPoint(page, cell);
   await page.mouse.click(x, y, { count });
 }
 
@@ -182,6 +198,8 @@ async function run(page) {
     held = await counter(page);
     return held === before;
   });
+  // A drag across the title is a click the panel ignores, not a selection.
+  assert.equal(await dragAcrossTitle(page), '', 'a drag over the panel selected text');
   const still = await canvas(page);
   await frames(page, 30);
   assert.equal(await counter(page), held, 'the counter moved while paused');
@@ -219,6 +237,9 @@ async function run(page) {
   }));
   assert.deepEqual(after, { window: true, buffer: 'normal', mouse: 'none',
                             message: 'GLIMMET2 has ended.' });
+  // Given back, the terminal selects again what a drag goes over.
+  await page.evaluate(() => new Promise((done) => window.glimmet.terminal.write('\r words', done)));
+  assert.match(await dragAcrossTitle(page), /words/, 'the terminal given back selects nothing');
 
   // A second start on a narrow page of a display at 200 %, ended with the
   // field's close box while it runs.
