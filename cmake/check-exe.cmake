@@ -1,7 +1,8 @@
 # Reads back what the built exe carries, as Explorer and the loader see it:
 # no debug information, the subsystem version its imports need (6.2,
 # Windows 8, for WaitOnAddress), and the resources: the icon group, the
-# version information with this build's version, and the manifest.
+# version information with this build's version, and the manifest with
+# its Windows versions and DPI awareness.
 # Usage: cmake -DEXE=file -DVERSION=x.y.z -DOBJDUMP=tool -P check-exe.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -36,11 +37,14 @@ endforeach()
 if(NOT bytes MATCHES "${wide}")
   list(APPEND problems "no version string ${VERSION}")
 endif()
-if(NOT bytes MATCHES "737570706f727465644f53")  # "supportedOS"
-  list(APPEND problems "no manifest with supportedOS")
-endif()
+foreach(entry supportedOS "PerMonitorV2, PerMonitor" "dpiAware\">true")
+  string(HEX "${entry}" entry_bytes)
+  if(NOT bytes MATCHES "${entry_bytes}")
+    list(APPEND problems "no manifest entry ${entry}")
+  endif()
+endforeach()
 if(problems)
   string(REPLACE ";" "; " problems "${problems}")
   message(FATAL_ERROR "${EXE}: ${problems}")
 endif()
-message(STATUS "${EXE}: stripped, subsystem 6.2, icon, version ${VERSION} and manifest")
+message(STATUS "${EXE}: stripped, subsystem 6.2, icon, version ${VERSION} and manifest (OS, DPI)")

@@ -13,7 +13,9 @@
 #include "panel/layout.h"
 #include "panel/panel.h"
 #include "tests/panel_text.h"
+#include "view/picture.h"
 #include "view/placement.h"
+#include "view/scale.h"
 
 namespace glimmet {
 namespace {
@@ -422,6 +424,56 @@ TEST(PlacementTest, WhereTheDeskPutsAWindow) {
     const ScreenRect r = WhereItLands(c.asked, two);
     EXPECT_EQ(r.x_, c.landed.x_) << c.asked.x_ << ", " << c.asked.y_;
     EXPECT_EQ(r.y_, c.landed.y_) << c.asked.x_ << ", " << c.asked.y_;
+  }
+}
+
+// A cell is k by k device pixels, k the display's scale rounded: the
+// edges of each band, and what a desktop publishes or leaves out.
+TEST(ScaleTest, TheDisplaysScaleRoundedToAWholeNumber) {
+  const struct {
+    int dpi, k;
+  } kDpis[] = {{96, 1},  {120, 1},  {143, 1},  {144, 2}, {192, 2}, {239, 2},
+               {240, 3}, {288, 3},  {335, 3},  {336, 4}, {0, 1},   {-96, 1},
+               {48, 1},  {9600, kLargestScale}};
+  for (const auto& c : kDpis) EXPECT_EQ(WholeScale(c.dpi), c.k) << c.dpi << " dpi";
+  const struct {
+    const char* gdk_scale;
+    const char* resources;
+    int k;
+  } kDesks[] = {
+      {"", "", 1},
+      {"", "Xft.antialias:\t1\nXft.dpi:\t192\nXft.hinting:\t1\n", 2},
+      {"", "Xft.dpi:\t144.5", 2},
+      {"", "Xft.dpi: 120\n", 1},
+      {"", "Xcursor.size:\t48\n*dpi:\t192\n", 1},  // not the resource read
+      {"", "Xft.dpiX:\t192\n", 1},
+      {"", "Xft.dpi:\tlarge\n", 1},
+      {"2", "Xft.dpi:\t96\n", 2},  // GNOME's scaling factor comes first
+      {"3", "", 3},
+      {"0", "Xft.dpi:\t192\n", 2},
+      {"1.5", "Xft.dpi:\t96\n", 1},  // not a whole number: not GNOME's
+      {"64", "", kLargestScale},
+  };
+  for (const auto& c : kDesks)
+    EXPECT_EQ(DesktopScale(c.gdk_scale, c.resources), c.k)
+        << "GDK_SCALE=" << c.gdk_scale << ", " << c.resources;
+}
+
+// Each pixel becomes a square of the scale's size, and nothing beyond the
+// scaled row is touched.
+TEST(ScaleTest, PixelsBecomeSquares) {
+  for (int scale : {1, 2, 3}) {
+    const std::vector<std::uint32_t> row{1, 2, 3};
+    constexpr int kStride = 12;
+    std::vector<std::uint32_t> rows(kStride * 4, 9);
+    std::copy(row.begin(), row.end(), rows.begin());
+    ScaleRowUp(rows.data(), kStride, 3, scale);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < kStride; ++x) {
+        const bool inside = y < scale && x < 3 * scale;
+        EXPECT_EQ(rows[y * kStride + x], inside ? row[x / scale] : 9)
+            << "scale " << scale << " at " << x << ", " << y;
+      }
   }
 }
 

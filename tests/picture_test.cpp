@@ -1,6 +1,7 @@
 // The picture on its way to the window: in every kind of framebuffer a
-// display may give, each plotted colour arrives as the nearest colour that
-// framebuffer can hold, and the rest of the framebuffer is left alone.
+// display may give, at every whole-number scale, each plotted colour
+// arrives as the nearest colour that framebuffer can hold, a square of the
+// scale's size, and the rest of the framebuffer is left alone.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "view/picture-posix.h"
@@ -42,7 +44,7 @@ double Level(Uint32 pixel, Uint32 mask, Uint8 shift) {
   return ((pixel & mask) >> shift) * 255.0 / Top(mask, shift);
 }
 
-class PictureTest : public ::testing::TestWithParam<Uint32> {};
+class PictureTest : public ::testing::TestWithParam<std::tuple<Uint32, int>> {};
 
 TEST_P(PictureTest, EachColourArrivesAsTheNearestTheFormatHolds) {
   std::unique_ptr<Picture> picture(Picture::Create(kWidth, kHeight, 0));
@@ -53,24 +55,26 @@ TEST_P(PictureTest, EachColourArrivesAsTheNearestTheFormatHolds) {
       picture->Pixels()[y * picture->Stride() + x] = colours[y * kWidth + x];
 
   // A framebuffer wider than the picture: its last column must stay.
-  Surface target(SDL_CreateRGBSurfaceWithFormat(0, kWidth + 1, kHeight, 32, GetParam()));
+  const auto [format, scale] = GetParam();
+  const int width = kWidth * scale, height = kHeight * scale;
+  Surface target(SDL_CreateRGBSurfaceWithFormat(0, width + 1, height, 32, format));
   ASSERT_TRUE(target) << SDL_GetError();
   SDL_FillRect(target.get(), nullptr, SDL_MapRGB(target->format, 1, 2, 3));
   SurfaceCopy copy;
-  ASSERT_TRUE(copy.Copy(*picture, target.get()));
+  ASSERT_TRUE(copy.Copy(*picture, target.get(), scale));
 
   const SDL_PixelFormat& f = *target->format;
   const int bytes = f.BytesPerPixel;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x <= kWidth; ++x) {
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x <= width; ++x) {
       Uint32 pixel = 0;
       std::memcpy(&pixel, static_cast<Uint8*>(target->pixels) + y * target->pitch + x * bytes,
                   bytes);
-      if (x == kWidth) {
+      if (x == width) {
         EXPECT_EQ(pixel, SDL_MapRGB(target->format, 1, 2, 3)) << "beyond the picture, row " << y;
         continue;
       }
-      const Colour c = colours[y * kWidth + x];
+      const Colour c = colours[y / scale * kWidth + x / scale];
       const double want[3] = {double(c & 255), double(c >> 8 & 255), double(c >> 16 & 255)};
       const double got[3] = {Level(pixel, f.Rmask, f.Rshift), Level(pixel, f.Gmask, f.Gshift),
                              Level(pixel, f.Bmask, f.Bshift)};
@@ -91,10 +95,12 @@ TEST_P(PictureTest, EachColourArrivesAsTheNearestTheFormatHolds) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PictureTest,
-                         ::testing::Values(SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888,
-                                           SDL_PIXELFORMAT_ARGB8888, SDL_PIXELFORMAT_ARGB2101010,
-                                           SDL_PIXELFORMAT_RGB565, SDL_PIXELFORMAT_RGB24));
+INSTANTIATE_TEST_SUITE_P(
+    Formats, PictureTest,
+    ::testing::Combine(::testing::Values(SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_BGR888,
+                                         SDL_PIXELFORMAT_ARGB8888, SDL_PIXELFORMAT_ARGB2101010,
+                                         SDL_PIXELFORMAT_RGB565, SDL_PIXELFORMAT_RGB24),
+                       ::testing::Values(1, 2, 3)));
 
 }  // namespace
 }  // namespace glimmet

@@ -37,12 +37,15 @@ class ViewTest : public ::testing::Test {
     return w;
   }
 
-  // The window, read back from the server, shows exactly these colours.
-  void ExpectShown(const std::vector<Colour>& expected) {
+  // The window, read back from the server, shows exactly these colours of
+  // a 100 x 100 picture, each a square `scale` pixels wide.
+  void ExpectShown(const std::vector<Colour>& expected, int scale = 1) {
     const auto pixels = probe_.Pixels(Native());
-    ASSERT_EQ(pixels.size(), expected.size());
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-      ASSERT_EQ(pixels[i], expected[i]) << "pixel " << i % 100 << "," << i / 100;
+    const int side = 100 * scale;
+    ASSERT_EQ(pixels.size(), expected.size() * scale * scale);
+    for (int i = 0; i < side * side; ++i)
+      ASSERT_EQ(pixels[i], expected[i / side / scale * 100 + i % side / scale])
+          << "pixel " << i % side << "," << i / side;
   }
 
   // True once no window has the name, false if one still has it after 10 s.
@@ -80,19 +83,39 @@ TEST_F(ViewTest, OpensWithItsCaptionWhereAskedAndCannotBeResized) {
   EXPECT_EQ(QueryViewSize().height_, 100.0);
 }
 
-TEST_F(ViewTest, EveryColourOfEverySchemeLandsExactly) {
-  AttachViewWindow(Open(), true);
-  std::vector<Colour> expected(100 * 100, kButtonFace);
-  for (int scheme = 0; scheme < kColourSchemes; ++scheme) {
-    for (int v = 0; v < 256; ++v) {
-      const int at = scheme * 256 + v;
-      const Colour colour = CellColour(v, scheme);
-      PlotPixel(at % 100, at / 100, colour);
-      expected[at] = colour;
+// On a desktop that publishes its scale, each cell is a square of whole
+// pixels of exactly its colour; the program still sees 100 x 100.
+TEST_F(ViewTest, EveryColourOfEverySchemeLandsExactlyAtEveryScale) {
+  const struct {
+    const char* resources;
+    int scale;
+  } kDesks[] = {{"", 1}, {"Xft.dpi:\t192\n", 2}, {"Xft.dpi:\t120\n", 1}};
+  for (const auto& desk : kDesks) {
+    SCOPED_TRACE(desk.resources);
+    probe_.SetResources(desk.resources);
+    AttachViewWindow(Open(), true);
+    probe_.SetResources("");
+    const auto geometry = probe_.Geometry(Native());
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->width_, 100 * desk.scale);
+    EXPECT_EQ(geometry->height_, 100 * desk.scale);
+    EXPECT_EQ(QueryViewSize().width_, 100.0);
+    std::vector<Colour> expected(100 * 100, kButtonFace);
+    for (int scheme = 0; scheme < kColourSchemes; ++scheme) {
+      for (int v = 0; v < 256; ++v) {
+        const int at = scheme * 256 + v;
+        const Colour colour = CellColour(v, scheme);
+        PlotPixel(at % 100, at / 100, colour);
+        expected[at] = colour;
+      }
     }
+    PlotPixel(99, 99, 0x123456);  // the last cell's square ends the window
+    expected[99 * 100 + 99] = 0x123456;
+    RedrawView();
+    ExpectShown(expected, desk.scale);
+    StopViewWindows();
+    ASSERT_TRUE(WaitUntilGone("Glimmet"));
   }
-  RedrawView();
-  ExpectShown(expected);
 }
 
 TEST_F(ViewTest, CoordinatesRoundHalfToEvenAndStayInThePicture) {

@@ -138,9 +138,9 @@ class WineConsole(unittest.TestCase):
         wait(lambda: find_window("Glimmet") is not None, "the Glimmet window")
         return console
 
-    def field(self):
+    def field(self, side=100):
         """The window's outer rectangle and the part of it where the field
-        changes, once that is a whole 100 x 100 block."""
+        changes, once that is a whole side x side block."""
         window = find_window("Glimmet")
         outer = geometry(window)
         seen = []
@@ -152,8 +152,8 @@ class WineConsole(unittest.TestCase):
             changed = text_changes(shots[0], shots[1], (0, 0, outer[2], outer[3]))
             seen.extend(changed)
             xs, ys = [x for x, _ in seen], [y for _, y in seen]
-            return seen and (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) == (100, 100)
-        wait(whole, "the field to fill a 100 x 100 client area")
+            return seen and (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) == (side, side)
+        wait(whole, f"the field to fill a {side} x {side} client area")
         left, top = min(x for x, _ in seen), min(y for _, y in seen)
         return outer, (left, top)
 
@@ -197,6 +197,28 @@ class WineConsole(unittest.TestCase):
         # Windows, 0 in Wine 8. 2 is the stand-in's failure to send.
         self.assertIn(console.status() & 0xFFFFFFFF, (0, 0xC000013A))
         self.assertGivenBack(console)
+
+    def test_a_display_at_200_percent(self):
+        # Wine's DPI, as Windows' display settings set it; the program says
+        # in its manifest that it scales itself, and draws each cell as a
+        # 2 x 2 square of its colour, never blurred.
+        desktop = r"HKCU\Control Panel\Desktop"
+        subprocess.run(["wine", "reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD",
+                        "/d", "192", "/f"], check=True, capture_output=True)
+        self.addCleanup(subprocess.run, ["wine", "reg", "delete", desktop, "/v", "LogPixels",
+                                         "/f"], capture_output=True)
+        console = self.start()
+        (_, _, width, height), (left, top) = self.field(side=200)
+        self.assertEqual((width - 200 - left, height - 200 - top), (left, left))
+        console.click(*LAYOUT.button("PAUSE", 1))
+        settle(console)
+        shot = Image(find_window("Glimmet"))
+        blurred = [(x, y) for y in range(top, top + 200, 2) for x in range(left, left + 200, 2)
+                   if len(set(shot.block(x, y, 2, 2))) != 1]
+        self.assertEqual(blurred, [], "cells that are not 2 x 2 squares of one colour")
+        console.click(*LAYOUT.button("QUIT", 2))
+        wait(lambda: console.status() is not None, "QUIT to end the program")
+        self.assertEqual(console.status(), 0)
 
     def assertGivenBack(self, console):
         # Wine's console window takes its size back a moment after the call.

@@ -118,6 +118,19 @@ std::vector<long> XProbe::Property(Window window, const char* name) {
   return items;
 }
 
+void XProbe::SetResources(const std::string& text) {
+  const Window root = DefaultRootWindow(display_);
+  const Atom atom = XInternAtom(display_, "RESOURCE_MANAGER", False);
+  if (text.empty()) {
+    XDeleteProperty(display_, root, atom);
+  } else {
+    XChangeProperty(display_, root, atom, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()),
+                    static_cast<int>(text.size()));
+  }
+  XSync(display_, False);
+}
+
 void XProbe::RequestClose(Window window) {
   XEvent event{};
   event.xclient.type = ClientMessage;

@@ -43,6 +43,10 @@ class XProbe {
   // Sends WM_PROTOCOLS / WM_DELETE_WINDOW.
   void RequestClose(Window window);
 
+  // Publishes `text` as the server's resources (xrdb's RESOURCE_MANAGER),
+  // for the programs that connect after; empty takes them away.
+  void SetResources(const std::string& text);
+
  private:
   Window FindBelow(Window parent, const std::string& name);
 

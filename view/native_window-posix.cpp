@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "view/picture-posix.h"
+#include "view/scale.h"
 #include "view/wayland_desktop.h"
 #include "view/window_channel.h"
 #include "view/x11_desktop.h"
@@ -52,7 +53,11 @@ class SdlWindow final : public NativeWindow {
     return false;
   }
   bool StartVideo(std::string& error);
+  void TakeDesktopScale();
   bool AddRecords(std::string& error);
+  // The window's size on the screen: the picture's, scaled.
+  int Width() const { return block_.width_ * scale_; }
+  int Height() const { return block_.height_ * scale_; }
   void Place(std::span<const Monitor> monitors, int home);
   bool PanelPlace(ScreenRect& panel) const;
   void MoveOffPanel(std::span<const Monitor> monitors, int home);
@@ -77,6 +82,7 @@ class SdlWindow final : public NativeWindow {
   TerminalWindow terminal_;     // zeros where it cannot be found
   bool on_wayland_ = false;
   bool compositor_decorates_ = false;
+  int scale_ = 1;  // device pixels a cell, across and down
 };
 
 // A bus address that names no transport, so that connecting to it fails at
@@ -161,8 +167,9 @@ bool SdlWindow::Open(std::string& error) {
                              block_.width_, block_.height_, flags | SDL_WINDOW_HIDDEN);
   if (window_ == nullptr) return Fail(error, "SDL cannot create the window");
   window_id_ = SDL_GetWindowID(window_);
-  if (!AddRecords(error)) return false;
   KeepInView();
+  TakeDesktopScale();
+  if (!AddRecords(error)) return false;
   SetIcon();
   // Placed before it is first seen, so that it never shows over the panel;
   // again once shown, when the frame the window manager adds is known.
@@ -175,16 +182,29 @@ bool SdlWindow::Open(std::string& error) {
   MoveOffPanel(monitors, home);
   // Showing may have given the window a new framebuffer.
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer)) SDL_UpdateWindowSurface(window_);
+  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer, scale_))
+    SDL_UpdateWindowSurface(window_);
   return true;
 }
 
+// An X desktop that scales its display says so in GDK_SCALE or Xft.dpi;
+// the window is made that many times the picture's size before it is
+// first shown. Elsewhere (Wayland) the compositor scales, and the window
+// stays one pixel a cell.
+void SdlWindow::TakeDesktopScale() {
+  if (display_ == nullptr) return;
+  const char* gdk_scale = std::getenv("GDK_SCALE");
+  const char* resources = XResourceManagerString(display_);
+  scale_ = DesktopScale(gdk_scale ? gdk_scale : "", resources ? resources : "");
+  if (scale_ > 1) SDL_SetWindowSize(window_, Width(), Height());
+}
+
 // The window's record and its surface's, with the picture the program
-// thread plots into, as large as the window's framebuffer.
+// thread plots into, one pixel a cell.
 bool SdlWindow::AddRecords(std::string& error) {
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer == nullptr) return Fail(error, "SDL gives the window no framebuffer");
-  picture_.reset(Picture::Create(framebuffer->w, framebuffer->h, kButtonFace));
+  picture_.reset(Picture::Create(block_.width_, block_.height_, kButtonFace));
   if (!picture_) return Fail(error, "SDL cannot make the picture");
   view_handle_ =
       AddWindowRecords(block_.style_, block_.width_, block_.height_, picture_, channel_, error);
@@ -220,8 +240,8 @@ void SdlWindow::Place(std::span<const Monitor> monitors, int home) {
   // the frame there): the frame is reckoned with room for both.
   const bool titled = !(SDL_GetWindowFlags(window_) & SDL_WINDOW_BORDERLESS);
   const int untold = window_manager_ && titled && top == 0 ? kUntoldTitleBar : 0;
-  const ScreenRect frame{block_.x_, block_.y_ - untold, block_.width_ + left + right,
-                         block_.height_ + top + bottom + 2 * untold};
+  const ScreenRect frame{block_.x_, block_.y_ - untold, Width() + left + right,
+                         Height() + top + bottom + 2 * untold};
   ScreenPoint corner{frame.x_, frame.y_};
   if (display_ != nullptr && block_.options_.terminal_.panel_columns_ > 0) {
     ScreenRect panel;
@@ -252,11 +272,11 @@ void SdlWindow::MoveOffPanel(std::span<const Monitor> monitors, int home) {
 // window.
 void SdlWindow::HoldSize() {
   if (!on_wayland_) return;  // X11 window managers take the size hints
-  SDL_SetWindowMinimumSize(window_, block_.width_, block_.height_);
+  SDL_SetWindowMinimumSize(window_, Width(), Height());
   // libdecor 0.1.1 crashes at the next configure (a change of focus) once a
   // frame has a greatest size: there the window is resizable, and a new
   // size is undone.
-  if (!FramedByLibdecor()) SDL_SetWindowMaximumSize(window_, block_.width_, block_.height_);
+  if (!FramedByLibdecor()) SDL_SetWindowMaximumSize(window_, Width(), Height());
 }
 
 // Where SDL frames its Wayland window with libdecor: as SDL decides it.
@@ -338,9 +358,10 @@ void SdlWindow::HandleEvents() {
     } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
       SDL_UpdateWindowSurface(window_);
     } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED &&
-               (event.window.data1 != block_.width_ || event.window.data2 != block_.height_)) {
-      // One pixel a cell: a window made larger by hand gets its size back.
-      SDL_SetWindowSize(window_, block_.width_, block_.height_);
+               (event.window.data1 != Width() || event.window.data2 != Height())) {
+      // A whole number of pixels a cell: a window resized by hand gets its
+      // size back.
+      SDL_SetWindowSize(window_, Width(), Height());
     }
   }
 }
@@ -349,7 +370,8 @@ void SdlWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return;
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer)) SDL_UpdateWindowSurface(window_);
+  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer, scale_))
+    SDL_UpdateWindowSurface(window_);
   channel_->Show(target);
 }
 

@@ -8,15 +8,21 @@
 // child; an exposure repaints from the bitmap as last shown.
 // The close box destroys the window: its records go, every later plot and
 // redraw does nothing, and the size reads 0 by 0.
+// On a scaled display each cell is a square of whole pixels (scale.h): the
+// bitmap is the picture scaled up, made anew when the window moves to a
+// monitor of another scale; the picture stays one pixel a cell.
 #include "view/native_window.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "view/placement.h"
+#include "view/scale.h"
 #include "view/window_channel.h"
 
 namespace glimmet {
@@ -50,6 +56,19 @@ HICON ProgramIcon(int width, int height) {
                                LR_DEFAULTCOLOR))
     return static_cast<HICON>(icon);
   return LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+}
+
+// The dots per inch of the monitor the window is on, where Windows (10 and
+// later) tells each window's; else the system's.
+int WindowDpi(HWND window) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpi_for_window = reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  if (dpi_for_window != nullptr) return static_cast<int>(dpi_for_window(window));
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : kUnscaledDpi;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi;
 }
 
 // Registered once for the life of the process.
@@ -88,7 +107,12 @@ class GdiWindow final : public NativeWindow {
  private:
   bool AddRecords(std::string& error);
   bool MakeBitmap(std::string& error);
-  void FitClientArea();
+  void FreeBitmap();
+  void TakeScale(int dpi, const RECT* suggested);
+  void FitClientArea(int x, int y);
+  // The field's size on the screen: the picture's, scaled.
+  int Width() const { return block_.width_ * scale_; }
+  int Height() const { return block_.height_ * scale_; }
   void Place();
   void DispatchMessages();
   bool NapForWork(std::uint64_t seen);
@@ -106,6 +130,7 @@ class GdiWindow final : public NativeWindow {
   std::uint32_t* bits_ = nullptr;
   std::shared_ptr<Picture> picture_;
   Handle view_handle_ = 0;
+  int scale_ = 1;  // device pixels a cell, across and down
 };
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -131,9 +156,12 @@ LRESULT GdiWindow::Answer(UINT message, WPARAM w, LPARAM l) {
       if (w != kSurfaceId || item->hwndItem != surface_ || memory_ == nullptr ||
           !(item->itemAction & ODA_DRAWENTIRE))
         return FALSE;
-      BitBlt(item->hDC, 0, 0, picture_->Width(), picture_->Height(), memory_, 0, 0, SRCCOPY);
+      BitBlt(item->hDC, 0, 0, Width(), Height(), memory_, 0, 0, SRCCOPY);
       return TRUE;
     }
+    case WM_DPICHANGED:
+      TakeScale(HIWORD(w), reinterpret_cast<const RECT*>(l));
+      return 0;
     case WM_NCDESTROY:
       Released();
       return -1;
@@ -160,9 +188,10 @@ bool GdiWindow::Open(std::string& error) {
     error = LastError("cannot create the window");
     return false;
   }
-  FitClientArea();
+  scale_ = WholeScale(WindowDpi(window_));
+  FitClientArea(block_.x_, block_.y_);
   surface_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 0, 0,
-                             block_.width_, block_.height_, window_,
+                             Width(), Height(), window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSurfaceId)),
                              GetModuleHandleA(nullptr), nullptr);
   if (surface_ == nullptr) {
@@ -175,15 +204,39 @@ bool GdiWindow::Open(std::string& error) {
   return true;
 }
 
-// The outer size that gives a client area of exactly width by height.
-void GdiWindow::FitClientArea() {
+// The outer size, its corner at (x, y), that gives a client area of
+// exactly the field's size.
+void GdiWindow::FitClientArea(int x, int y) {
   RECT outer{}, client{};
   if (!GetWindowRect(window_, &outer) || !GetClientRect(window_, &client)) return;
   const int frame_width = (outer.right - outer.left) - (client.right - client.left);
   const int frame_height = (outer.bottom - outer.top) - (client.bottom - client.top);
-  SetWindowPos(window_, nullptr, block_.x_, block_.y_, block_.width_ + frame_width,
-               block_.height_ + frame_height,
+  SetWindowPos(window_, nullptr, x, y, Width() + frame_width, Height() + frame_height,
                SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS | SWP_NOZORDER);
+}
+
+// On a monitor of another scale the field takes that scale, its corner
+// where Windows suggests; the bitmap is remade from the last picture shown,
+// which the old bitmap holds, so the program's pixels are not read here.
+void GdiWindow::TakeScale(int dpi, const RECT* suggested) {
+  const int scale = WholeScale(dpi);
+  if (scale == scale_ || bits_ == nullptr) return;
+  const int w = block_.width_, h = block_.height_;
+  std::vector<std::uint32_t> shown(static_cast<std::size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) shown[y * w + x] = bits_[(y * Width() + x) * scale_];
+  FreeBitmap();
+  scale_ = scale;
+  std::string error;
+  if (!MakeBitmap(error)) return;  // the window stays blank until its end
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* row = bits_ + static_cast<std::ptrdiff_t>(y) * scale_ * Width();
+    std::copy_n(shown.data() + y * w, w, row);
+    ScaleRowUp(row, Width(), w, scale_);
+  }
+  SetWindowPos(surface_, nullptr, 0, 0, Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea(suggested->left, suggested->top);
+  InvalidateRect(surface_, nullptr, FALSE);
 }
 
 // How long the field waits for the console to take the panel's size. The
@@ -252,14 +305,9 @@ void GdiWindow::Place() {
 }
 
 // The window's record and its surface's, with the picture the program
-// thread plots into, as large as the surface's client area.
+// thread plots into, one pixel a cell.
 bool GdiWindow::AddRecords(std::string& error) {
-  RECT client{};
-  if (!GetClientRect(surface_, &client)) {
-    error = LastError("cannot measure the drawing surface");
-    return false;
-  }
-  picture_.reset(Picture::Create(client.right, client.bottom, kButtonFace));
+  picture_.reset(Picture::Create(block_.width_, block_.height_, kButtonFace));
   if (!picture_) {
     error = "no memory for the picture";
     return false;
@@ -269,8 +317,9 @@ bool GdiWindow::AddRecords(std::string& error) {
   return view_handle_ != 0;
 }
 
-// The window's side of the picture: a 32-bit top-down DIB section, which
-// takes the picture's colours as they are, so every colour is its nearest.
+// The window's side of the picture, scaled: a 32-bit top-down DIB section,
+// which takes the picture's colours as they are, so every colour is its
+// nearest.
 bool GdiWindow::MakeBitmap(std::string& error) {
   HDC screen = GetDC(surface_);
   if (screen == nullptr) {
@@ -279,8 +328,8 @@ bool GdiWindow::MakeBitmap(std::string& error) {
   }
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = picture_->Width();
-  info.bmiHeader.biHeight = -picture_->Height();
+  info.bmiHeader.biWidth = Width();
+  info.bmiHeader.biHeight = -Height();
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -294,8 +343,22 @@ bool GdiWindow::MakeBitmap(std::string& error) {
   }
   former_bitmap_ = SelectObject(memory_, bitmap_);
   bits_ = static_cast<std::uint32_t*>(bits);
-  picture_->CopyToXrgb(bits_, picture_->Width());
+  picture_->CopyToXrgb(bits_, Width(), scale_);
   return true;
+}
+
+void GdiWindow::FreeBitmap() {
+  if (memory_ != nullptr) {
+    if (former_bitmap_ != nullptr) SelectObject(memory_, former_bitmap_);
+    DeleteDC(memory_);
+  }
+  if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  if (surface_dc_ != nullptr) ReleaseDC(surface_, surface_dc_);
+  surface_dc_ = nullptr;
+  memory_ = nullptr;
+  bitmap_ = nullptr;
+  former_bitmap_ = nullptr;
+  bits_ = nullptr;
 }
 
 void GdiWindow::Run() {
@@ -343,11 +406,13 @@ void GdiWindow::DispatchMessages() {
 std::uint64_t GdiWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return 0;
-  picture_->CopyToXrgb(bits_, picture_->Width());
-  // Straight onto the surface: a paint request would take the window
-  // system several trips more for the same copy.
-  BitBlt(surface_dc_, 0, 0, picture_->Width(), picture_->Height(), memory_, 0, 0, SRCCOPY);
-  GdiFlush();
+  if (bits_ != nullptr) {
+    picture_->CopyToXrgb(bits_, Width(), scale_);
+    // Straight onto the surface: a paint request would take the window
+    // system several trips more for the same copy.
+    BitBlt(surface_dc_, 0, 0, Width(), Height(), memory_, 0, 0, SRCCOPY);
+    GdiFlush();
+  }
   channel_->Show(target);
   return target;
 }
@@ -358,16 +423,7 @@ std::uint64_t GdiWindow::ServeRedraw() {
 void GdiWindow::Released() {
   if (view_handle_ != 0) RemoveRecordsOf(view_handle_);
   view_handle_ = 0;
-  if (memory_ != nullptr) {
-    if (former_bitmap_ != nullptr) SelectObject(memory_, former_bitmap_);
-    DeleteDC(memory_);
-  }
-  if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  if (surface_dc_ != nullptr) ReleaseDC(surface_, surface_dc_);
-  surface_dc_ = nullptr;
-  memory_ = nullptr;
-  bitmap_ = nullptr;
-  bits_ = nullptr;
+  FreeBitmap();
   window_ = surface_ = nullptr;
   picture_.reset();
   channel_->Finish();

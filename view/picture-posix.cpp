@@ -27,42 +27,48 @@ bool IsXbgr(const SDL_PixelFormat& f) {
 }
 
 // Any other target, through SDL's blit from a surface over the picture's
-// pixels, made and freed here, on the window thread.
-bool BlitTo(const Picture& picture, SDL_Surface* target) {
+// pixels, made and freed here, on the window thread; SDL's software
+// scaling takes the nearest pixel, never a blend.
+bool BlitTo(const Picture& picture, SDL_Surface* target, int scale) {
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
       picture.Pixels(), picture.Width(), picture.Height(), 32,
       static_cast<int>(picture.Stride() * 4), SDL_PIXELFORMAT_XBGR8888);
   if (source == nullptr) return false;
   SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);  // copied as it stands
-  const bool copied = SDL_BlitSurface(source, nullptr, target, nullptr) == 0;
+  SDL_Rect to{0, 0, picture.Width() * scale, picture.Height() * scale};
+  const bool copied = scale == 1 ? SDL_BlitSurface(source, nullptr, target, nullptr) == 0
+                                 : SDL_BlitScaled(source, nullptr, target, &to) == 0;
   SDL_FreeSurface(source);
   return copied;
 }
 
 }  // namespace
 
-bool SurfaceCopy::Copy(const Picture& picture, SDL_Surface* target) {
+// Each picture row goes to the first row of its band, and is scaled up
+// there.
+bool SurfaceCopy::Copy(const Picture& picture, SDL_Surface* target, int scale) {
   const SDL_PixelFormat& f = *target->format;
-  if (target->w < picture.Width() || target->h < picture.Height() || SDL_MUSTLOCK(target) ||
-      f.BytesPerPixel != 4)
-    return BlitTo(picture, target);
+  if (target->w < picture.Width() * scale || target->h < picture.Height() * scale ||
+      SDL_MUSTLOCK(target) || f.BytesPerPixel != 4 || target->pitch % 4 != 0)
+    return BlitTo(picture, target, scale);
   const bool swap = IsXrgb(f);
   if (!swap && !IsXbgr(f)) {
-    CopyConverted(picture, target);
+    CopyConverted(picture, target, scale);
     return true;
   }
   auto* to = static_cast<unsigned char*>(target->pixels);
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint32_t* from = picture.Pixels() + y * picture.Stride();
-    auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
+    auto* row = reinterpret_cast<std::uint32_t*>(to + y * scale * target->pitch);
     if (swap) SwapRedBlue(from, row, picture.Width());
     else std::memcpy(row, from, picture.Width() * 4u);
+    ScaleRowUp(row, target->pitch / 4, picture.Width(), scale);
   }
   return true;
 }
 
 // Any other 32-bit format, level by level.
-void SurfaceCopy::CopyConverted(const Picture& picture, SDL_Surface* target) {
+void SurfaceCopy::CopyConverted(const Picture& picture, SDL_Surface* target, int scale) {
   const SDL_PixelFormat& f = *target->format;
   if (levels_format_ != f.format) {
     FillLevels(red_, f.Rmask, f.Rshift);
@@ -73,11 +79,12 @@ void SurfaceCopy::CopyConverted(const Picture& picture, SDL_Surface* target) {
   auto* to = static_cast<unsigned char*>(target->pixels);
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint32_t* from = picture.Pixels() + y * picture.Stride();
-    auto* row = reinterpret_cast<std::uint32_t*>(to + y * target->pitch);
+    auto* row = reinterpret_cast<std::uint32_t*>(to + y * scale * target->pitch);
     for (int x = 0; x < picture.Width(); ++x) {
       const std::uint32_t c = from[x];
       row[x] = red_[c & 255] | green_[c >> 8 & 255] | blue_[c >> 16 & 255] | f.Amask;
     }
+    ScaleRowUp(row, target->pitch / 4, picture.Width(), scale);
   }
 }
 

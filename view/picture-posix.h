@@ -14,12 +14,12 @@ namespace glimmet {
 
 class SurfaceCopy {
  public:
-  // Copies the whole picture into `target` at (0, 0); false when SDL
-  // could not.
-  bool Copy(const Picture& picture, SDL_Surface* target);
+  // Copies the whole picture into `target` at (0, 0), each pixel a square
+  // `scale` pixels wide; false when SDL could not.
+  bool Copy(const Picture& picture, SDL_Surface* target, int scale = 1);
 
  private:
-  void CopyConverted(const Picture& picture, SDL_Surface* target);
+  void CopyConverted(const Picture& picture, SDL_Surface* target, int scale);
   // For 32-bit targets other than the usual two: each component's value in
   // the format last copied to, the nearest level it can hold.
   std::uint32_t levels_format_ = 0;

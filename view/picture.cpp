@@ -2,6 +2,7 @@
 // puts it into the format of most displays and of Windows bitmaps.
 #include "view/picture.h"
 
+#include <cstring>
 #include <new>
 
 #ifdef __SSE2__
@@ -32,9 +33,21 @@ void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count) {
   }
 }
 
+// From the right, so that no pixel is overwritten before it is repeated.
+void ScaleRowUp(std::uint32_t* row, std::ptrdiff_t stride, int width, int scale) {
+  if (scale <= 1) return;
+  for (int x = width - 1; x >= 0; --x)
+    for (int i = scale - 1; i >= 0; --i) row[x * scale + i] = row[x];
+  for (int i = 1; i < scale; ++i)
+    std::memcpy(row + i * stride, row, static_cast<std::size_t>(width) * scale * 4);
+}
 
-void Picture::CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride) const {
-  for (int y = 0; y < height_; ++y) SwapRedBlue(pixels_ + y * stride_, target + y * stride, width_);
+void Picture::CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride, int scale) const {
+  for (int y = 0; y < height_; ++y) {
+    std::uint32_t* row = target + y * scale * stride;
+    SwapRedBlue(pixels_ + y * stride_, row, width_);
+    ScaleRowUp(row, stride, width_, scale);
+  }
 }
 
 // In memory of its own, so that whichever thread lets it go last frees

@@ -17,6 +17,11 @@ namespace glimmet {
 // order to that of XRGB displays and Windows bitmaps, and back.
 void SwapRedBlue(const std::uint32_t* from, std::uint32_t* to, int count);
 
+// Makes the first `width` pixels of `row` a band `scale` pixels high of
+// pixels `scale` wide: each pixel repeated across, then the row copied
+// into the `scale` - 1 rows below it, `stride` pixels apart.
+void ScaleRowUp(std::uint32_t* row, std::ptrdiff_t stride, int width, int scale);
+
 class Picture {
  public:
   // Filled with `background`; null when there is no memory for it.
@@ -31,9 +36,10 @@ class Picture {
   std::ptrdiff_t Stride() const { return stride_; }
 
   // Copies the whole picture into 32-bit rows of `stride` pixels in XRGB
-  // order, as a Windows bitmap holds them. (Each platform's window file
-  // has its own copy for its own format.)
-  void CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride) const;
+  // order, as a Windows bitmap holds them, each pixel a square `scale`
+  // pixels wide. (Each platform's window file has its own copy for its own
+  // format.)
+  void CopyToXrgb(std::uint32_t* target, std::ptrdiff_t stride, int scale = 1) const;
 
  private:
   Picture() = default;
