@@ -29,6 +29,30 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
+ICON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "icons",
+                    "glimmet2.ico")
+
+
+def window_icons(window):
+    """The window's icons as Wine gives them to the X server
+    (_NET_WM_ICON): {side: [(r, g, b), ...]}."""
+    text = output("xprop", "-id", str(window), "-notype", "32c", "_NET_WM_ICON")
+    values = [int(v) for v in text.partition("=")[2].split(",") if v.strip()]
+    icons = {}
+    while len(values) > 2:
+        side, count = values[0], values[0] * values[1]
+        icons[side] = [(v >> 16 & 255, v >> 8 & 255, v & 255) for v in values[2:2 + count]]
+        values = values[2 + count:]
+    return icons
+
+
+def embedded_icon(frame):
+    """A frame of the icon the build puts into the exe, as (r, g, b)."""
+    data = subprocess.run(["convert", f"{ICON}[{frame}]", "-depth", "8", "rgb:-"],
+                          capture_output=True, check=True).stdout
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
+
+
 def text_changes(before, after, box):
     """The pixels that differ between two shots inside box (x, y, w, h)."""
     x0, y0, width, height = box
@@ -80,13 +104,16 @@ class Console(PanelReader):
         return Image(self.window)
 
     def earlier_shown(self):
-        """True once the earlier lines stand on the screen: the rows below
-        them are blank, theirs are not."""
+        """True once the earlier lines stand on the screen: enough rows of
+        pixels hold light text on black. The caption, light on a colour,
+        and its icon (left of x = 24) count for nothing: counted, they let
+        a console with no text yet pass."""
         image = self.shot()
-        rows = [any(p != image.pixel(image.width // 2, image.height - 4)
-                    for p in image.block(4, y, image.width // 3, 1))
-                for y in range(image.height)]
-        return sum(rows) > EARLIER * 4
+
+        def text_row(y):
+            row = image.block(24, y, image.width // 3, 1)
+            return (0, 0, 0) in row and any(min(p) > 150 for p in row)
+        return sum(text_row(y) for y in range(image.height)) > EARLIER * 4
 
     def run(self):
         """Lets cmd go on to the program; returns once the panel is there."""
@@ -164,6 +191,11 @@ class WineConsole(unittest.TestCase):
         # The client area is the field: the frame is as wide on the right and
         # at the bottom as on the left.
         self.assertEqual((width - 100 - left, height - 100 - top), (left, left))
+        # The taskbar's and the caption's icons are the program's own.
+        icons = window_icons(find_window("Glimmet"))
+        self.assertEqual(sorted(icons), [16, 32], "the window's icon sizes")
+        self.assertTrue(icons[16] == embedded_icon(0) and icons[32] == embedded_icon(1),
+                        "the window's icons are not the program's")
 
         console.click(*LAYOUT.count(lab.SURVIVE, 0))
         wait(lambda: console.red(*LAYOUT.count(lab.SURVIVE, 0)), "a count to toggle")
