@@ -107,7 +107,18 @@ double Spell(PassFunction pass) {
 
 }  // namespace
 
+// The display's dots per inch, which this process sees as they are: it
+// scales its window itself, as the program's manifest says the program does.
+int ScreenDpi() {
+  SetProcessDPIAware();
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
 int main() {
+  const int dpi = ScreenDpi();
   std::string error;
   const glimmet::Handle window =
       glimmet::OpenViewWindow("Glimmet", 300, 300, kSize, kSize, 0, {}, error);
@@ -125,8 +136,8 @@ int main() {
     floor_each_ms.push_back(Spell([&each_ms](int shade) { each_ms.Pass(shade); }));
   }
   const double p = Median(program), f1 = Median(floor_each_pass), f2 = Median(floor_each_ms);
-  std::printf("window pass, medians of %d spells of %d passes, side by side:\n", kSpells,
-              kPassesPerSpell);
+  std::printf("window pass at %d dpi, medians of %d spells of %d passes, side by side:\n", dpi,
+              kSpells, kPassesPerSpell);
   std::printf("  the program's pass                      %8.0f passes/s\n", p);
   std::printf("  its redraw alone (the hand-off)         %8.0f redraws/s\n", Median(redraw));
   std::printf("  floor, queue looked at after each pass  %8.0f passes/s  (program at %.0f %%)\n",
