@@ -185,26 +185,6 @@ def inside(a, b):
 LAPTOP_BESIDE_LARGER = [(0, 672, 1368, 768), (1368, 0, 2560, 1440)]
 LARGE_CELLS = ["-fa", "DejaVuSansMono", "-fs", "13"]
 
-# The X11 desks, a row each: the X server (one Xvfb screen, or two
-# monitors), the window manager, the terminal and how it is opened, and the
-# checks made there (methods of X11Desks named check_<name>).
-X11_DESKS = {
-    "openbox-xterm": dict(wm=["openbox"], terminal="xterm", checks=["panel", "quick_quits"]),
-    "openbox-urxvt": dict(wm=["openbox"], terminal="urxvt", checks=["panel"]),
-    "openbox-sakura": dict(wm=["openbox"], terminal="sakura", checks=["quick_quits"]),
-    "openbox-lxterminal": dict(wm=["openbox"], terminal="lxterminal", size=(80, 24),
-                               checks=["above_its_terminal_only"]),
-    "icewm-sakura": dict(wm=["icewm"], terminal="sakura", size=(80, 24),
-                         checks=["beside_the_panel"]),
-    "icewm-xterm-right": dict(wm=["icewm"], terminal="xterm", size=(80, 24), place="+700+0",
-                              checks=["at_its_corner"]),
-    "two-monitors-openbox": dict(monitors=LAPTOP_BESIDE_LARGER, wm=["openbox"],
-                                 terminal="xterm", size=(80, 24), place="+0+672",
-                                 font=LARGE_CELLS, checks=["beside_the_panel"]),
-    "two-monitors-icewm": dict(monitors=LAPTOP_BESIDE_LARGER, wm=["icewm"], terminal="xterm",
-                               size=(80, 24), place="+0+672", checks=["beside_the_panel"]),
-}
-
 DUMMY_CONFIG = """Section "Device"
   Identifier "dummy"
   Driver "dummy"
@@ -228,17 +208,41 @@ EndSection
 """
 
 
-class X11Desks(unittest.TestCase):
-    """Each row of X11_DESKS: its server, its window manager, its terminal
-    showing earlier work; then its checks, each on a fresh terminal."""
+class Desk(unittest.TestCase):
+    """A kind of desk: each of a row's checks runs on the desk as the row
+    starts it (`start_desk`, which gives the check what it works on) and
+    ends with everything the check and the start left behind."""
 
-    def start_desk(self, desk):
+    def run_desk(self, name):
+        row = DESKS[name]
+        for check in row["checks"]:
+            with self.subTest(check=check):
+                try:
+                    getattr(self, "check_" + check)(self.start_desk(name, row, check), name)
+                finally:
+                    self.doCleanups()
+
+
+class X11Desks(Desk):
+    """An X server (one Xvfb screen, or two monitors on Xorg's dummy
+    driver), a window manager, and the row's terminal showing earlier work,
+    started afresh for each check."""
+
+    def start_desk(self, name, desk, check):
         self.monitors = desk.get("monitors")
         if self.monitors:
             self.start_monitors(self.monitors)
         wm = subprocess.Popen(desk["wm"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: (wm.terminate(), wm.wait()))
         self.wait_for_window_manager(desk["wm"][0])
+        columns, rows = desk.get("size", (COLUMNS, ROWS))
+        term = Terminal(desk["terminal"], runs=16 if check == "quick_quits" else 1,
+                        place=desk.get("place", "+0+0"), columns=columns, rows=rows,
+                        font=desk.get("font"))
+        self.addCleanup(term.close)
+        # Focused, as it is when the user types the command.
+        subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
+        return term
 
     def wait_for_window_manager(self, name):
         """Returns once the window manager frames new windows. It says it
@@ -299,24 +303,6 @@ class X11Desks(unittest.TestCase):
         subprocess.run(layout, check=True)
         wait(lambda: output("xrandr", "--listmonitors").startswith(f"Monitors: {len(monitors)}"),
              "the monitors to be laid out")
-
-    def run_desk(self, name):
-        desk = X11_DESKS[name]
-        for check in desk["checks"]:
-            with self.subTest(check=check):
-                try:
-                    self.start_desk(desk)
-                    columns, rows = desk.get("size", (COLUMNS, ROWS))
-                    term = Terminal(desk["terminal"], runs=16 if check == "quick_quits" else 1,
-                                    place=desk.get("place", "+0+0"), columns=columns,
-                                    rows=rows, font=desk.get("font"))
-                    self.addCleanup(term.close)
-                    # Focused, as it is when the user types the command.
-                    subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)],
-                                   check=True)
-                    getattr(self, "check_" + check)(term, name)
-                finally:
-                    self.doCleanups()
 
     def start_program(self, term):
         term.release()
@@ -445,11 +431,6 @@ class X11Desks(unittest.TestCase):
         self.quit(term)
 
 
-for _name in X11_DESKS:
-    setattr(X11Desks, "test_" + _name.replace("-", "_"),
-            lambda self, name=_name: self.run_desk(name))
-
-
 class ScreenDefaults(unittest.TestCase):
     """GNU screen ignores the alternate screen unless told otherwise."""
 
@@ -542,11 +523,12 @@ class WaylandTerminal(PanelReader):
         self.process.wait()
 
 
-class Sway(unittest.TestCase):
+class Sway(Desk):
     """Native Wayland: sway without a display of its own (headless, no
-    Xwayland), foot in it, and the program with only WAYLAND_DISPLAY set.
-    sway will not run as root, so everything there runs as nobody then;
-    wayvnc gives the headless seat its pointer."""
+    Xwayland), started once for all its checks, the row's terminal in it,
+    and the program with only WAYLAND_DISPLAY set. sway will not run as
+    root, so everything there runs as nobody then; wayvnc gives the
+    headless seat its pointer."""
 
     @classmethod
     def setUpClass(cls):
@@ -626,6 +608,9 @@ class Sway(unittest.TestCase):
                               [f"{k}={v}" for k, v in cls.env.items()] + ["swaymsg", *args],
                               capture_output=True, text=True).stdout
 
+    def start_desk(self, name, row, check):
+        return row["terminal"]
+
     def grim(self):
         return subprocess.run(self.as_user + ["env", "-i"] +
                               [f"{k}={v}" for k, v in self.env.items()] +
@@ -650,18 +635,19 @@ class Sway(unittest.TestCase):
         # sway draws the pointer into its screenshots: out of the panel's way.
         self.swaymsg("seat", "-", "cursor", "set", "1270", "1010")
 
-    def start_program(self):
+    def start_program(self, terminal):
         folder = tempfile.mkdtemp(dir=self.dir)
         os.chmod(folder, 0o777)
-        term = WaylandTerminal(folder, self.program, self.start, self.grim, self.click_at)
+        term = WaylandTerminal(folder, self.program, self.start, self.grim, self.click_at,
+                               terminal)
         self.addCleanup(term.close)
         term.release()
         wait(lambda: self.field() is not None, "the field window")
         wait(lambda: (term.counter() or 0) > 0, "the generations")
         return term
 
-    def test_the_field_floats_shows_pauses_and_quits(self):
-        term = self.start_program()
+    def check_floats_shows_pauses_and_quits(self, terminal, name):
+        term = self.start_program(terminal)
         node = self.field()
         self.assertEqual(node["type"], "floating_con", "the field window is tiled")
         self.assertEqual((node["window_rect"]["width"], node["window_rect"]["height"]), (100, 100))
@@ -679,23 +665,23 @@ class Sway(unittest.TestCase):
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
 
-    def test_closing_the_window_ends_it(self):
-        term = self.start_program()
+    def check_closing_the_window_ends_it(self, terminal, name):
+        term = self.start_program(terminal)
         self.swaymsg('[title="Glimmet"]', "kill")
         wait(lambda: term.status() is not None, "closing the window to end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
 
 
-class Weston(unittest.TestCase):
+class Weston(Desk):
     """Native Wayland with a frame drawn by the program's side (libdecor):
     weston's X11 backend, a window on the test's X server that gives weston
-    a seat and takes xdotool's clicks, foot in it, the program with only
-    WAYLAND_DISPLAY set."""
+    a seat and takes xdotool's clicks, the row's terminal in it, the
+    program with only WAYLAND_DISPLAY set."""
 
-    # A weston of its own for each test: it places windows where its random
+    # A weston of its own for each check: it places windows where its random
     # numbers say, the same sequence each time it starts.
-    def setUp(self):
+    def start_desk(self, name, row, check):
         cls = type(self)
         cls.dir = tempfile.mkdtemp(prefix="glimmet2-weston-")
         os.chmod(cls.dir, 0o700)
@@ -726,6 +712,7 @@ class Weston(unittest.TestCase):
         # the window opened under it: out, and in again.
         subprocess.run(["xdotool", "mousemove", "1270", "1010"], check=True)
         wait(lambda: output("xdotool", "getmouselocation").startswith("x:1270 "), "the pointer")
+        return row["terminal"]
 
     @classmethod
     def output(cls):
@@ -777,9 +764,10 @@ class Weston(unittest.TestCase):
              (found[-1] or (0, 0, 0, 0))[2:] == (100, 100), "the field window to show the field")
         return found[-1]
 
-    def start_program(self):
+    def start_program(self, terminal):
         folder = tempfile.mkdtemp(dir=self.dir)
-        term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot, self.click_at)
+        term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot, self.click_at,
+                               terminal)
         self.addCleanup(term.close)
         term.release()
         field = self.whole_field(term)
@@ -787,15 +775,15 @@ class Weston(unittest.TestCase):
         wait(lambda: (term.counter() or 0) > 0, "the generations")
         return term, field
 
-    def test_quit(self):
-        term, _ = self.start_program()
+    def check_quit(self, terminal, name):
+        term, _ = self.start_program(terminal)
         term.click(*LAYOUT.button("QUIT"))
         wait(lambda: term.status() is not None, "QUIT to end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
 
-    def test_the_close_button(self):
-        term, _ = self.start_program()
+    def check_the_close_button(self, terminal, name):
+        term, _ = self.start_program(terminal)
         # A click on the panel has moved the focus away from the field
         # window, where libdecor used to crash.
         term.click(*LAYOUT.count(SURVIVE, 8))
@@ -810,33 +798,6 @@ class Weston(unittest.TestCase):
         wait(lambda: term.status() is not None, "the close button to end the program")
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
-
-
-# The desks most people have. Each row: how its compositor or window
-# manager starts on an X server of the test's own (in a D-Bus session of
-# its own), how its terminal starts maximized, and whether the program's
-# X server is that X server or the compositor's Xwayland.
-BIG_DESKS = {
-    "gnome-wayland": dict(
-        session=["gnome-shell", "--nested", "--wayland"], wayland=True,
-        env=dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="GNOME",
-                 MUTTER_DEBUG_DUMMY_MODE_SPECS="1280x1024"),
-        terminal=["gnome-terminal", "--maximize", "--"]),
-    "gnome-xorg": dict(
-        session=["gnome-shell", "--x11", "--replace"], wayland=False,
-        env=dict(XDG_SESSION_TYPE="x11", XDG_CURRENT_DESKTOP="GNOME"),
-        terminal=["gnome-terminal", "--maximize", "--"]),
-    # Konsole at 11 pt, where the old corner covered STEP and QUIT.
-    "kde-wayland": dict(
-        session=["{kwin}", "--x11-display", "{display}", "--xwayland", "--width", "1280",
-                 "--height", "1024", "--socket", "wayland-glimmet2"], wayland=True,
-        env=dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="KDE",
-                 KDE_FULL_SESSION="true", QT_QPA_PLATFORM="wayland"),
-        files={"data/konsole/Glimmet.profile":
-               "[Appearance]\nFont=DejaVu Sans Mono,11,-1,5,50,0,0,0,0,0\n"
-               "[General]\nName=Glimmet\n"},
-        terminal=["konsole", "--profile", "Glimmet", "-e"], maximize_key="super+Prior"),
-}
 
 
 def marked(marker):
@@ -889,14 +850,18 @@ def remove_dead_x_files(numbers):
                 pass
 
 
-class BigDesks(unittest.TestCase):
-    """GNOME on Wayland and on Xorg, and KDE Plasma's kwin on Wayland, each
-    with its own terminal maximized, its panel at the screen's top-left:
-    the field window covers no control, and a real click on QUIT ends the
-    program. On Wayland the terminal is a Wayland client that the program
-    cannot see."""
+class BigDesks(Desk):
+    """The desks most people have: a compositor or window manager started
+    on an X server of the test's own, in a D-Bus session of its own, the
+    row's terminal maximized, its panel at the screen's top-left. On
+    Wayland the terminal is a Wayland client that the program cannot see,
+    and the program's X server is the compositor's Xwayland."""
 
-    def setUp(self):
+    def start_desk(self, name, row, check):
+        self.start_x_server()
+        self.start_session(name, row)
+
+    def start_x_server(self):
         self.dir = tempfile.mkdtemp(prefix="glimmet2-big-", dir="/tmp")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.marker = f"GLIMMET2_DESK={self.dir}"
@@ -923,12 +888,10 @@ class BigDesks(unittest.TestCase):
         # mutter passes warped pointers on to no Wayland client.
         subprocess.run(["xdotool", "mousemove_relative", "1", "0"], check=True)
 
-    def start_desk(self, name):
-        """Starts the desk and returns its row. gnome-shell now and then
-        hangs as it starts (a child it forks stalls before it runs
-        Xwayland): a desk that is not ready in a minute is ended and
-        started again, twice at most."""
-        desk = BIG_DESKS[name]
+    def start_session(self, name, desk):
+        """gnome-shell now and then hangs as it starts (a child it forks
+        stalls before it runs Xwayland): a desk that is not ready in a
+        minute is ended and started again, twice at most."""
         for path, text in desk.get("files", {}).items():
             os.makedirs(os.path.dirname(os.path.join(self.dir, path)), exist_ok=True)
             with open(os.path.join(self.dir, path), "w") as f:
@@ -944,7 +907,6 @@ class BigDesks(unittest.TestCase):
                         "XAUTHORITY", "XDG_RUNTIME_DIR", "GLIMMET2_DESK", "HOME",
                         "XDG_CONFIG_HOME", "XDG_DATA_HOME"], env=self.env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        return desk
 
     def try_desk(self, name, desk):
         """One start of the desk, in a runtime folder of its own; true once
@@ -1033,8 +995,10 @@ class BigDesks(unittest.TestCase):
         left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0,) * 4
         return x - left, y - top, 100 + left + right, 100 + top + bottom
 
-    def work_the_desk(self, name):
-        desk = self.start_desk(name)
+    def check_no_control_covered_and_quit(self, _, name):
+        """The field window covers no control, and a real click on QUIT
+        ends the program."""
+        desk = DESKS[name]
         folder = os.path.join(self.dir, "term")
         os.mkdir(folder)
         term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot,
@@ -1094,14 +1058,62 @@ class BigDesks(unittest.TestCase):
              "the pointer")
         subprocess.run(["xdotool", "click", "1"], check=True)
 
-    def test_gnome_on_wayland(self):
-        self.work_the_desk("gnome-wayland")
 
-    def test_gnome_on_xorg(self):
-        self.work_the_desk("gnome-xorg")
 
-    def test_kde_on_wayland(self):
-        self.work_the_desk("kde-wayland")
+# Every desk, a row each: the kind of desk that starts it (its server,
+# compositor or window manager, and how its pointer clicks), what is
+# started there, the terminal, and the checks made (methods of its kind
+# named check_<name>). A new desk of a known kind is a row here.
+DESKS = {
+    "openbox-xterm": dict(desk=X11Desks, wm=["openbox"], terminal="xterm",
+                          checks=["panel", "quick_quits"]),
+    "openbox-urxvt": dict(desk=X11Desks, wm=["openbox"], terminal="urxvt", checks=["panel"]),
+    "openbox-sakura": dict(desk=X11Desks, wm=["openbox"], terminal="sakura",
+                           checks=["quick_quits"]),
+    "openbox-lxterminal": dict(desk=X11Desks, wm=["openbox"], terminal="lxterminal",
+                               size=(80, 24), checks=["above_its_terminal_only"]),
+    "icewm-sakura": dict(desk=X11Desks, wm=["icewm"], terminal="sakura", size=(80, 24),
+                         checks=["beside_the_panel"]),
+    "icewm-xterm-right": dict(desk=X11Desks, wm=["icewm"], terminal="xterm", size=(80, 24),
+                              place="+700+0", checks=["at_its_corner"]),
+    "two-monitors-openbox": dict(desk=X11Desks, monitors=LAPTOP_BESIDE_LARGER, wm=["openbox"],
+                                 terminal="xterm", size=(80, 24), place="+0+672",
+                                 font=LARGE_CELLS, checks=["beside_the_panel"]),
+    "two-monitors-icewm": dict(desk=X11Desks, monitors=LAPTOP_BESIDE_LARGER, wm=["icewm"],
+                               terminal="xterm", size=(80, 24), place="+0+672",
+                               checks=["beside_the_panel"]),
+    "sway-foot": dict(desk=Sway, terminal=("foot", "-e"),
+                      checks=["floats_shows_pauses_and_quits", "closing_the_window_ends_it"]),
+    "weston-foot": dict(desk=Weston, terminal=("foot", "-e"),
+                        checks=["quit", "the_close_button"]),
+    "gnome-wayland": dict(
+        desk=BigDesks, session=["gnome-shell", "--nested", "--wayland"], wayland=True,
+        env=dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="GNOME",
+                 MUTTER_DEBUG_DUMMY_MODE_SPECS="1280x1024"),
+        terminal=["gnome-terminal", "--maximize", "--"],
+        checks=["no_control_covered_and_quit"]),
+    "gnome-xorg": dict(
+        desk=BigDesks, session=["gnome-shell", "--x11", "--replace"], wayland=False,
+        env=dict(XDG_SESSION_TYPE="x11", XDG_CURRENT_DESKTOP="GNOME"),
+        terminal=["gnome-terminal", "--maximize", "--"],
+        checks=["no_control_covered_and_quit"]),
+    # Konsole at 11 pt, where the old corner covered STEP and QUIT.
+    "kde-wayland": dict(
+        desk=BigDesks,
+        session=["{kwin}", "--x11-display", "{display}", "--xwayland", "--width", "1280",
+                 "--height", "1024", "--socket", "wayland-glimmet2"], wayland=True,
+        env=dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="KDE",
+                 KDE_FULL_SESSION="true", QT_QPA_PLATFORM="wayland"),
+        files={"data/konsole/Glimmet.profile":
+               "[Appearance]\nFont=DejaVu Sans Mono,11,-1,5,50,0,0,0,0,0\n"
+               "[General]\nName=Glimmet\n"},
+        terminal=["konsole", "--profile", "Glimmet", "-e"], maximize_key="super+Prior",
+        checks=["no_control_covered_and_quit"]),
+}
+
+for _name, _row in DESKS.items():
+    setattr(_row["desk"], "test_" + _name.replace("-", "_"),
+            lambda self, name=_name: self.run_desk(name))
 
 
 if __name__ == "__main__":
