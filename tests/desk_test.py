@@ -665,6 +665,27 @@ class Sway(Desk):
         self.assertEqual(term.status(), 0)
         self.assertEqual(term.errors(), "")
 
+    def check_crisp_on_an_output_at_200_percent(self, terminal, name):
+        """An output scaled to 200 %, and the smoothing some compositors
+        scale with: the field, drawn in the output's own pixels, shows
+        every cell as a 2 x 2 square of one colour."""
+        self.swaymsg("output", "HEADLESS-1", "scale", "2", "scale_filter", "linear")
+        self.addCleanup(self.swaymsg, "output", "HEADLESS-1", "scale", "1",
+                        "scale_filter", "smart")
+        term = self.start_program(terminal)
+        node = self.field()
+        self.assertEqual((node["window_rect"]["width"], node["window_rect"]["height"]), (100, 100))
+        x = 2 * (node["rect"]["x"] + node["window_rect"]["x"])
+        y = 2 * (node["rect"]["y"] + node["window_rect"]["y"])
+        shown = Image(ppm=self.grim)
+        self.assertGreater(len(set(shown.block(x, y, 200, 200))), 2, "no field in the window")
+        blurred = [(i, j) for j in range(y, y + 200, 2) for i in range(x, x + 200, 2)
+                   if len(set(shown.block(i, j, 2, 2))) != 1]
+        self.assertEqual(blurred, [], "cells that are not 2 x 2 squares of one colour")
+        self.swaymsg('[title="Glimmet"]', "kill")
+        wait(lambda: term.status() is not None, "closing the window to end the program")
+        self.assertEqual(term.status(), 0)
+
     def check_closing_the_window_ends_it(self, terminal, name):
         term = self.start_program(terminal)
         self.swaymsg('[title="Glimmet"]', "kill")
@@ -1083,7 +1104,8 @@ DESKS = {
                                terminal="xterm", size=(80, 24), place="+0+672",
                                checks=["beside_the_panel"]),
     "sway-foot": dict(desk=Sway, terminal=("foot", "-e"),
-                      checks=["floats_shows_pauses_and_quits", "closing_the_window_ends_it"]),
+                      checks=["floats_shows_pauses_and_quits", "closing_the_window_ends_it",
+                              "crisp_on_an_output_at_200_percent"]),
     "weston-foot": dict(desk=Weston, terminal=("foot", "-e"),
                         checks=["quit", "the_close_button"]),
     "gnome-wayland": dict(

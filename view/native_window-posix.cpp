@@ -55,9 +55,11 @@ class SdlWindow final : public NativeWindow {
   bool StartVideo(std::string& error);
   void TakeDesktopScale();
   bool AddRecords(std::string& error);
-  // The window's size on the screen: the picture's, scaled.
+  // The window's size in the window system's units: the picture's, scaled
+  // on X11, where the units are pixels.
   int Width() const { return block_.width_ * scale_; }
   int Height() const { return block_.height_ * scale_; }
+  bool ShowPicture();
   void Place(std::span<const Monitor> monitors, int home);
   bool PanelPlace(ScreenRect& panel) const;
   void MoveOffPanel(std::span<const Monitor> monitors, int home);
@@ -82,7 +84,7 @@ class SdlWindow final : public NativeWindow {
   TerminalWindow terminal_;     // zeros where it cannot be found
   bool on_wayland_ = false;
   bool compositor_decorates_ = false;
-  int scale_ = 1;  // device pixels a cell, across and down
+  int scale_ = 1;  // the X desktop's scale; 1 where the compositor scales
 };
 
 // A bus address that names no transport, so that connecting to it fails at
@@ -128,6 +130,7 @@ bool SdlWindow::StartVideo(std::string& error) {
   // twice as fast. SDL's Wayland driver has no framebuffer of its own and
   // needs the accelerated one.
   if (name == "x11") SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");  // never a blend of cells
   on_wayland_ = name == "wayland";
   if (on_wayland_) compositor_decorates_ = CompositorDecorates();
   return true;
@@ -163,6 +166,10 @@ bool SdlWindow::Open(std::string& error) {
   Uint32 flags = block_.style_;
   if (flags == 0) flags = block_.caption_.empty() ? SDL_WINDOW_BORDERLESS : 0;
   if (FramedByLibdecor()) flags |= SDL_WINDOW_RESIZABLE;
+  // On a scaled Wayland output, a drawable of the output's own pixels, into
+  // which SDL enlarges the framebuffer pixel by pixel, rather than one the
+  // compositor stretches, as some do with smoothing.
+  if (on_wayland_) flags |= SDL_WINDOW_ALLOW_HIGHDPI;
   window_ = SDL_CreateWindow(block_.caption_.c_str(), block_.x_, block_.y_,
                              block_.width_, block_.height_, flags | SDL_WINDOW_HIDDEN);
   if (window_ == nullptr) return Fail(error, "SDL cannot create the window");
@@ -180,17 +187,27 @@ bool SdlWindow::Open(std::string& error) {
   HoldSize();
   Place(monitors, home);
   MoveOffPanel(monitors, home);
-  // Showing may have given the window a new framebuffer.
+  ShowPicture();  // showing may have given the window a new framebuffer
+  return true;
+}
+
+// Each cell a square of as many whole pixels as the framebuffer has room
+// for: the X desktop's scale, or that of the Wayland output the window is
+// on, which may change as it moves.
+bool SdlWindow::ShowPicture() {
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer, scale_))
-    SDL_UpdateWindowSurface(window_);
+  if (framebuffer == nullptr) return false;
+  const int scale = std::max(1, std::min(framebuffer->w / block_.width_,
+                                         framebuffer->h / block_.height_));
+  if (!copy_.Copy(*picture_, framebuffer, scale)) return false;
+  SDL_UpdateWindowSurface(window_);
   return true;
 }
 
 // An X desktop that scales its display says so in GDK_SCALE or Xft.dpi;
 // the window is made that many times the picture's size before it is
-// first shown. Elsewhere (Wayland) the compositor scales, and the window
-// stays one pixel a cell.
+// first shown. On Wayland the window's size is in the compositor's units,
+// which it scales itself.
 void SdlWindow::TakeDesktopScale() {
   if (display_ == nullptr) return;
   const char* gdk_scale = std::getenv("GDK_SCALE");
@@ -369,9 +386,7 @@ void SdlWindow::HandleEvents() {
 void SdlWindow::ServeRedraw() {
   const std::uint64_t target = channel_->requested_.load();
   if (target <= channel_->shown_.load() || window_ == nullptr) return;
-  SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
-  if (framebuffer != nullptr && copy_.Copy(*picture_, framebuffer, scale_))
-    SDL_UpdateWindowSurface(window_);
+  ShowPicture();
   channel_->Show(target);
 }
 
