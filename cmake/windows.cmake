@@ -59,11 +59,10 @@ target_compile_options(gtest PRIVATE -Wno-attributes)
 target_compile_options(gtest_main PRIVATE -Wno-attributes)
 
 enable_testing()
-add_executable(glimmet2-tests ${GLIMMET2_PORTABLE_TESTS} tests/console-win32_test.cpp)
+add_executable(glimmet2-tests ${GLIMMET2_PORTABLE_TESTS} tests/console-win32_test.cpp
+               tests/view-win32_test.cpp)
 target_link_libraries(glimmet2-tests PRIVATE glimmet2core gtest_main)
 target_include_directories(glimmet2-tests PRIVATE ${CMAKE_BINARY_DIR})
-# The same false report of GCC 12, in the test terminal's string handling.
-target_compile_options(glimmet2-tests PRIVATE -Wno-restrict)
 # One test for the whole binary: each run under Wine costs a process start.
 add_test(NAME windows-unit COMMAND glimmet2-tests --gtest_brief=1)
 find_program(GLIMMET2_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)

@@ -237,6 +237,7 @@ void GdiWindow::TakeScale(int dpi, const RECT* suggested) {
   SetWindowPos(surface_, nullptr, 0, 0, Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
   FitClientArea(suggested->left, suggested->top);
   InvalidateRect(surface_, nullptr, FALSE);
+  UpdateWindow(surface_);  // at the new size at once, not at the next paint
 }
 
 // How long the field waits for the console to take the panel's size. The
