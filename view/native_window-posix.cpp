@@ -192,8 +192,9 @@ bool SdlWindow::Open(std::string& error) {
 }
 
 // Each cell a square of as many whole pixels as the framebuffer has room
-// for: the X desktop's scale, or that of the Wayland output the window is
-// on, which may change as it moves.
+// for: the X desktop's scale, or more in a window that a desk maximized.
+// (On Wayland the framebuffer is in the compositor's units, and SDL
+// enlarges it to the output's pixels.)
 bool SdlWindow::ShowPicture() {
   SDL_Surface* framebuffer = SDL_GetWindowSurface(window_);
   if (framebuffer == nullptr) return false;
