@@ -103,8 +103,8 @@ void PresentConsole(Console& console, bool all = false);
 std::string ReadInput(Console& console);
 
 // Sleeps until there is input to read, the terminal was resized or the
-// process continued; it writes nothing, so show the screen first. Returns at once when
-// input is queued already or there is no terminal.
+// process continued; it writes nothing, so show the screen first. Returns
+// at once when input is queued already or there is no terminal.
 void WaitForInput(Console& console);
 void EnableMouse(Console& console, bool on);
 // Which mouse events the reader reports: `events` of kMoveEvent,

@@ -199,6 +199,8 @@ bool GdiWindow::Open(std::string& error) {
     return false;
   }
   if (!AddRecords(error) || !MakeBitmap(error)) return false;
+  // Before the program has the window, so nobody plots meanwhile.
+  picture_->CopyToXrgb(bits_, Width(), scale_);
   Place();
   ShowWindow(window_, SW_SHOWNORMAL);
   return true;
@@ -320,7 +322,7 @@ bool GdiWindow::AddRecords(std::string& error) {
 
 // The window's side of the picture, scaled: a 32-bit top-down DIB section,
 // which takes the picture's colours as they are, so every colour is its
-// nearest.
+// nearest. Its pixels are the caller's to fill.
 bool GdiWindow::MakeBitmap(std::string& error) {
   HDC screen = GetDC(surface_);
   if (screen == nullptr) {
@@ -344,7 +346,6 @@ bool GdiWindow::MakeBitmap(std::string& error) {
   }
   former_bitmap_ = SelectObject(memory_, bitmap_);
   bits_ = static_cast<std::uint32_t*>(bits);
-  picture_->CopyToXrgb(bits_, Width(), scale_);
   return true;
 }
 
