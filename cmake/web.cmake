@@ -83,7 +83,7 @@ target_link_options(glimmet2-tests PRIVATE -sENVIRONMENT=node -sALLOW_MEMORY_GRO
                     -sEXIT_RUNTIME=1)
 add_test(NAME web-unit COMMAND glimmet2-tests --gtest_brief=1)
 # The page in headless Chromium, clicked like a person.
-add_test(NAME web-page COMMAND node ${CMAKE_CURRENT_SOURCE_DIR}/tests/web_test.js
+add_test(NAME web-page COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web_test.py
          ${GLIMMET2_SITE})
 set_tests_properties(web-page PROPERTIES TIMEOUT 300
                      ENVIRONMENT NODE_PATH=${GLIMMET2_NPM_DIR}/node_modules)

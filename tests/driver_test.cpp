@@ -14,6 +14,7 @@
 #include "app/signals.h"
 #include "app/driver.h"
 #include "panel/panel.h"
+#include "tests/wait.h"
 #include "tests/x11_probe.h"
 #include "view/view_window.h"
 
@@ -189,10 +190,8 @@ TEST_F(DriverTest, TheWindowGoneEndsTheLoop) {
   probe_.RequestClose(probe_.Find("Glimmet"));
   // The close box is an X event the window thread handles on its own time;
   // every pass until then goes on.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   PassResult result = PassResult::kGoOn;
-  while (result == PassResult::kGoOn && std::chrono::steady_clock::now() < deadline)
-    result = Pass();
+  testing::WaitUntil([&] { return (result = Pass()) != PassResult::kGoOn; });
   EXPECT_EQ(result, PassResult::kWindowGone);
 }
 
@@ -200,10 +199,8 @@ TEST_F(DriverTest, TheWindowClosedWhilePausedEndsOnlyWithAGeneration) {
   Press(Control::kPause);
   Pass();
   probe_.RequestClose(probe_.Find("Glimmet"));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (probe_.Find("Glimmet") != 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_EQ(probe_.Find("Glimmet"), 0u) << "the window did not close";
+  ASSERT_TRUE(testing::WaitUntil([&] { return probe_.Find("Glimmet") == 0; }))
+      << "the window did not close";
   for (int i = 0; i < 20; ++i) EXPECT_EQ(Pass(), PassResult::kGoOn);
   Press(Control::kStep);
   EXPECT_EQ(Pass(), PassResult::kWindowGone);

@@ -2,7 +2,9 @@
 """GLIMMET2 used as a person uses it: the built program runs in tmux, a real
 terminal emulator, beside its window on an X server. Clicks are real mouse
 reports written to the pane; what the person sees is read back from the pane
-(text and colours) and from the window (a screenshot).
+(text and colours) and from the window (a screenshot). The pane is a place
+of the laboratory's (lab.Place): it runs the scenarios every place runs,
+and the checks below, which need a terminal's text.
 
 Usage: e2e_test.py PROGRAM XCLOSE   (with DISPLAY set to a private server)
 """
@@ -15,8 +17,9 @@ import sys
 import tempfile
 import unittest
 
-from lab import (BIRTH, DEADLINE, GROWTH, STATIC, SURVIVE, Layout, alive, click_bytes,
-                 read_status, wait)
+import lab
+from lab import (BIRTH, DEADLINE, GROWTH, STATIC, SURVIVE, Layout, Place, alive, click_bytes,
+                 read_file, read_status, wait)
 
 PROGRAM = XCLOSE = None
 WHITE, GREY, RED = (97, 40), (37, 40), (91, 40)
@@ -55,8 +58,10 @@ def parse_capture(text):
     return rows
 
 
-class Pane:
+class Pane(Place):
     """One program run in a tmux server of its own."""
+
+    cannot = {"covers no control": "a tmux pane has no place on the screen"}
 
     def __init__(self, columns=80, rows=24, program=None, display=None):
         self.dir = tempfile.mkdtemp(prefix="glimmet2-e2e-")
@@ -78,10 +83,14 @@ class Pane:
         self.server_pid, self.pane_pid = map(int, self.display("#{pid} #{pane_pid}").split())
         self._layout = None
 
+    def start(self):
+        self.wait(lambda: window_id() is not None, "the field window")
+        self.wait(lambda: (self.counter() or 0) > 0, "the first generations")
+
     def close(self):
         """Ends the tmux server and whatever still runs in its pane: a
         process that ignores the hang-up would outlive the server."""
-        subprocess.run(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+        subprocess.run(self.tmux + ["kill-server"], capture_output=True)
         try:
             os.killpg(self.pane_pid, signal.SIGKILL)  # the pane's shell leads its group
         except ProcessLookupError:
@@ -91,8 +100,10 @@ class Pane:
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def errors(self):
-        with open(self.stderr) as f:
-            return f.read()
+        return read_file(self.stderr)
+
+    def logs(self):
+        return [self.stderr]
 
     def display(self, fmt):
         return subprocess.run(self.tmux + ["display", "-p", "-t", "g", fmt], capture_output=True,
@@ -120,7 +131,17 @@ class Pane:
         return self.text(row)[column - 1:column - 1 + width]
 
     def counter(self):
-        return self.cells(self.layout.counter(), 8)
+        digits = self.cells(lab.LAYOUT.counter(), 8)
+        return int(digits) if digits.isdigit() else None
+
+    def on(self, cell):
+        return self.cells(cell, 1) == "X"
+
+    def picture(self):
+        return screenshot()
+
+    def close_field(self):
+        subprocess.run([XCLOSE, "Glimmet"], check=True)
 
     def rule(self, label):
         return self.cells(self.layout.counts(label), 9)
@@ -136,22 +157,14 @@ class Pane:
                  (self.layout.track(GROWTH), 10))]
 
     def settle(self):
-        """Returns once every click sent before has been handled: two clicks
-        on the growth track, sent after them, have moved the slider away and
-        back, and the program handles clicks in order."""
-        home = self.slider().find("X")
-        away = 0 if home != 0 else 9
-        for rate in (away, home):
-            self.click(*self.layout.growth(rate))
-            self.wait(lambda: self.slider().find("X") == rate,
-                      f"a click on the growth track at {rate} to move the slider")
+        lab.settle(self)
 
     def send(self, data):
         subprocess.run(self.tmux + ["send-keys", "-t", "g", "-H"] + [f"{b:02x}" for b in data],
                        check=True)
 
-    def click(self, row, col):
-        self.send(click_bytes(row, col))
+    def click(self, cell, times=1):
+        self.send(click_bytes(*cell, times))
 
     def resize(self, columns, rows):
         subprocess.run(self.tmux + ["resize-window", "-t", "g", "-x", str(columns), "-y", str(rows)],
@@ -169,8 +182,18 @@ class Pane:
         return int(subprocess.run(["pgrep", "-P", shell], capture_output=True,
                                   text=True).stdout.split()[0])
 
+    def given_back(self, test):
+        self.wait(self.dead, "the program to end")
+        flags = self.display("#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} #{cursor_flag}")
+        test.assertEqual(flags, "0 0 0 1")
+        test.assertEqual(self.text(1).rstrip(), MAIN_SCREEN)
+        screen = [self.text(r) for r in range(1, 25)]
+        test.assertFalse([line for line in screen if "GLIMMET2" in line or "neighbors" in line])
+        attributes = {colour for row in self.capture()[:3] for _, colour in row}
+        test.assertLessEqual(attributes, {(39, 49)}, "colours left behind")
+
     def wait(self, predicate, what, timeout=DEADLINE):
-        wait(predicate, what, timeout)
+        wait(predicate, what, timeout, logs=self.logs())
 
 
 def window_id():
@@ -188,12 +211,13 @@ def screenshot():
 
 
 class EndToEnd(unittest.TestCase):
+    """What only a terminal's text shows: every cell's character and colour,
+    the widgets' own forms, keys, signals and resizes."""
+
     def setUp(self):
         self.pane = Pane()
         self.addCleanup(self.pane.close)
-        self.pane.wait(lambda: window_id() is not None, "no window")
-        self.pane.wait(lambda: self.pane.counter() not in ("", "00000000"),
-                       "the first generations")
+        self.pane.start()
 
     def assert_static_screen(self):
         rows = self.pane.capture()
@@ -208,37 +232,26 @@ class EndToEnd(unittest.TestCase):
                 if c <= len(rows[r - 1]):
                     self.assertEqual(rows[r - 1][c - 1][1], expected_colour(r, c), f"cell {r},{c}")
 
-    def assert_terminal_given_back(self):
-        self.pane.wait(self.pane.dead, "the program to end")
-        flags = self.pane.display("#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} #{cursor_flag}")
-        self.assertEqual(flags, "0 0 0 1")
-        self.assertEqual(self.pane.text(1).rstrip(), MAIN_SCREEN)
-        screen = [self.pane.text(r) for r in range(1, 25)]
-        self.assertFalse([line for line in screen if "GLIMMET2" in line or "neighbors" in line])
-        attributes = {colour for row in self.pane.capture()[:3] for _, colour in row}
-        self.assertLessEqual(attributes, {(39, 49)}, "colours left behind")
-
-    def pause(self):
-        self.pane.click(*self.pane.layout.button("PAUSE"))
-        self.pane.settle()
-
-    def test_static_screen_with_its_colours(self):
-        self.assert_static_screen()
+    def assert_counter_goes_on(self):
         first = self.pane.counter()
         self.pane.wait(lambda: self.pane.counter() > first, "the counter to go on")
 
+    def test_static_screen_with_its_colours(self):
+        self.assert_static_screen()
+        self.assert_counter_goes_on()
+
     def test_rule_rows_and_slider(self):
         p, layout = self.pane, self.pane.layout
-        p.click(*layout.count(SURVIVE, 0))
+        p.click(layout.count(SURVIVE, 0))
         p.wait(lambda: p.rule(SURVIVE) == "X||||X|||", "survive to read X||||X|||")
-        p.click(*layout.count(BIRTH, 4))
+        p.click(layout.count(BIRTH, 4))
         p.wait(lambda: p.rule(BIRTH) == "|||X|X|||", "birth to read |||X|X|||")
-        p.click(*layout.growth(0))
+        p.click(layout.growth(0))
         p.wait(lambda: p.slider() == "X---------", "the slider to read X---------")
-        p.click(*layout.growth(9))
+        p.click(layout.growth(9))
         p.wait(lambda: p.slider() == "---------X", "the slider to read ---------X")
         for _ in range(5):
-            p.click(*layout.random_rule(BIRTH))
+            p.click(layout.random_rule(BIRTH))
         p.settle()
         row, column = layout.counts(BIRTH)
         cells = p.capture()[row - 1][column - 1:column + 8]
@@ -246,69 +259,17 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(all(colour == (RED if ch == "X" else GREY) for ch, colour in cells))
         self.assertEqual(p.text(row)[column + 8:column + 10], " ?")
 
-    def test_pause_step_and_double_click(self):
-        p = self.pane
-        self.pause()
-        a, pic = p.counter(), screenshot()
-        p.settle()
-        self.assertEqual(p.counter(), a)
-        self.assertEqual(screenshot(), pic)
-        p.click(*p.layout.button("STEP"))
-        p.wait(lambda: p.counter() == f"{int(a) + 1:08d}", "STEP to run one generation")
-        p.settle()
-        self.assertEqual(p.counter(), f"{int(a) + 1:08d}")
-        self.assertNotEqual(screenshot(), pic)
-        row, column = p.layout.button("STEP", 1)
-        p.send(click_bytes(row, column, 2))
-        p.wait(lambda: p.counter() == f"{int(a) + 3:08d}", "a double click to step twice")
-        p.settle()
-        self.assertEqual(p.counter(), f"{int(a) + 3:08d}")
-        self.pause()
-        first = p.counter()
-        p.wait(lambda: p.counter() > first, "the counter to go on")
-
-    def test_reseed_while_paused_shows_after_step(self):
-        p = self.pane
-        self.pause()
-        a, pic = p.counter(), screenshot()
-        p.click(*p.layout.density(9))
-        p.settle()
-        self.assertEqual(p.counter(), a)
-        self.assertEqual(screenshot(), pic)
-        p.click(*p.layout.button("STEP", 3))
-        p.wait(lambda: p.counter() == "00000001", "STEP after the reseed")
-        # The counter is drawn before the picture is shown, so give the
-        # redraw of the same pass its moment.
-        p.wait(lambda: screenshot() != pic, "the window to show the new field")
-
     def test_keys_change_nothing(self):
         p = self.pane
         p.send(b"\x03q\x1b[A\x1bOP\x1b\x1a\x1c")
         p.settle()
         self.assertFalse(p.dead())
         self.assert_static_screen()
-        first = p.counter()
-        p.wait(lambda: p.counter() > first, "the counter to go on")
-
-    def test_quit(self):
-        self.pane.click(*self.pane.layout.button("QUIT", 2))
-        self.assert_terminal_given_back()
-        self.assertEqual(self.pane.status(), 0)
-
-    def test_quit_while_paused(self):
-        self.pause()
-        self.pane.click(*self.pane.layout.button("QUIT"))
-        self.assert_terminal_given_back()
-        self.assertEqual(self.pane.status(), 0)
-
-    def test_window_closed(self):
-        subprocess.run([XCLOSE, "Glimmet"], check=True)
-        self.assert_terminal_given_back()
-        self.assertEqual(self.pane.status(), 0)
+        self.assert_counter_goes_on()
 
     def test_sigterm(self):
         os.kill(self.pane.program_pid(), 15)
-        self.assert_terminal_given_back()
+        self.pane.given_back(self)
         self.assertEqual(self.pane.status(), 128 + 15)
 
     def test_resize_repaints_whole_panel(self):
@@ -316,12 +277,22 @@ class EndToEnd(unittest.TestCase):
         p.resize(100, 30)
         p.settle()
         self.assert_static_screen()
-        self.pause()
+        p.click(p.layout.button("PAUSE"))
+        p.settle()
         p.resize(60, 20)
         p.settle()
         self.assert_static_screen()
-        p.click(*p.layout.count(SURVIVE, 2))
+        p.click(p.layout.count(SURVIVE, 2))
         p.wait(lambda: p.rule(SURVIVE) == "||X||X|||", "survive to read ||X||X|||")
+
+
+class Scenarios(unittest.TestCase):
+    """The scenarios every place runs (lab.SCENARIOS), each on a pane of
+    its own."""
+
+
+PLACES = {"tmux": (lambda test: Pane(), ["work the panel", "close the field"])}
+lab.add_scenario_tests(Scenarios, PLACES)
 
 
 class SmallTerminal(unittest.TestCase):
@@ -336,13 +307,14 @@ class SmallTerminal(unittest.TestCase):
         pane.resize(44, 14)
         pane.wait(lambda: pane.text(1).startswith("GLIMMET2 - Cellular"), "the panel after growing")
         self.assertEqual(pane.rule(SURVIVE), "|||||X|||")
-        pane.click(*pane.layout.count(SURVIVE, 0))
+        pane.click(pane.layout.count(SURVIVE, 0))
         pane.wait(lambda: pane.rule(SURVIVE) == "X||||X|||", "survive to read X||||X|||")
-        pane.click(*pane.layout.button("QUIT", 3))
+        pane.click(pane.layout.button("QUIT", 3))
         pane.wait(pane.dead, "the program to end")
         self.assertEqual(pane.status(), 0)
 
 
 if __name__ == "__main__":
     PROGRAM, XCLOSE = sys.argv[1], sys.argv[2]
+    lab.use_logs(os.path.join(os.path.dirname(PROGRAM), "test-logs"))
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -19,12 +19,6 @@ int CountNonZero(const CellField& field, int page) {
   return count;
 }
 
-TEST(FieldTest, CreatedEmpty) {
-  const CellField field = CreateField(100, 100);
-  EXPECT_EQ(CountNonZero(field, 1), 0);
-  EXPECT_EQ(CountNonZero(field, 2), 0);
-}
-
 // The fields a fixed seed gives, as the reference build drew them: one
 // draw a cell, column by column (the second draw, 25, is cell (1, 2); row
 // by row it would be cell (2, 1)), and nothing else drawn.

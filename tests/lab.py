@@ -1,15 +1,26 @@
 #!/usr/bin/env python3
-"""The machinery every suite that drives GLIMMET2 from outside shares:
-waits that name what they wait for, the panel's layout read from its one
-golden file, pixels read back from the X server, the panel read off a
-terminal's pixels, the real pointer, the mouse reports a terminal sends,
-and a start that is tried again once when it does not come up."""
+"""The laboratory's machinery, written once for every suite that drives
+GLIMMET2 from outside: the panel's layout read from its one golden file;
+processes started with their output in a log that a failed wait shows;
+waits that name what they wait for; X servers of the tests' own; pixels
+read back from the X server and the panel read off a terminal's pixels;
+the real pointer; and `Place`, the program running somewhere as a person
+meets it, with the one table of scenarios that every place runs.
+
+Run as a program, `lab.py with-xvfb COMMAND...` runs a command on an Xvfb
+of its own (what scripts/with-xvfb does)."""
 import collections
+import itertools
 import os
 import re
+import select
+import shutil
+import signal
 import subprocess
 import sys
+import tempfile
 import time
+import unittest
 
 # How long any wait may take: enough for a sanitized build on a two-core
 # machine whose cores are both kept busy. A healthy run waits far less.
@@ -118,16 +129,77 @@ def read_status(path):
         return None
 
 
-def wait(predicate, what, timeout=DEADLINE):
+def read_file(path):
+    try:
+        with open(path, errors="replace") as f:
+            return f.read()
+    except (FileNotFoundError, TypeError):
+        return ""
+
+
+# Where the processes a test starts write their output: the run's log
+# folder where the runner names one, else one beside the build.
+_logs = {"folder": os.environ.get("GLIMMET2_TEST_LOGS"), "count": itertools.count(1)}
+
+
+def use_logs(folder):
+    """Sets the log folder unless the runner has named one."""
+    if not _logs["folder"]:
+        _logs["folder"] = folder
+    os.makedirs(_logs["folder"], exist_ok=True)
+
+
+def log_path(name):
+    """A new log file's path, named after what writes it."""
+    folder = _logs["folder"] or os.path.join(os.environ.get("TMPDIR", "/tmp"), "glimmet2-logs")
+    os.makedirs(folder, exist_ok=True)
+    safe = re.sub(r"[^A-Za-z0-9_.-]+", "-", name)
+    return os.path.join(folder, f"{os.getpid()}-{next(_logs['count']):03d}-{safe}.log")
+
+
+def tail(path, size=3000):
+    text = read_file(path)
+    return f"\n---- the last of {path}:\n{text[-size:]}" if text else f"\n---- {path} is empty"
+
+
+class Started(subprocess.Popen):
+    """A process with its standard output and error in a log of its own."""
+
+    def __init__(self, argv, name=None, **kwargs):
+        self.name = name or os.path.basename(argv[0])
+        self.log = log_path(self.name)
+        with open(self.log, "ab") as out:
+            super().__init__(argv, stdout=out, stderr=subprocess.STDOUT,
+                             stdin=kwargs.pop("stdin", subprocess.DEVNULL), **kwargs)
+
+    def end(self):
+        """Asked to end, then killed when it will not."""
+        if self.poll() is None:
+            self.terminate()
+            try:
+                self.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.kill()
+                self.wait()
+
+
+def start(argv, name=None, **kwargs):
+    return Started(argv, name, **kwargs)
+
+
+def wait(predicate, what, timeout=DEADLINE, logs=()):
     """Returns as soon as predicate() is true, polling every 50 ms; fails,
-    naming what it waited for, when it is still false after timeout s."""
+    naming what it waited for and showing the tail of each log given
+    (paths, or processes started here), when it is still false after
+    timeout s."""
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         if predicate():
             return
         time.sleep(0.05)
     if not predicate():
-        raise AssertionError(f"gave up after {timeout:.0f} s waiting for: {what}")
+        shown = "".join(tail(getattr(log, "log", log)) for log in logs)
+        raise AssertionError(f"gave up after {timeout:.0f} s waiting for: {what}{shown}")
 
 
 def alive(pid):
@@ -150,31 +222,138 @@ def within(predicate, seconds):
     return predicate()
 
 
-def read_file(path):
-    try:
-        with open(path, errors="replace") as f:
-            return f.read()
-    except FileNotFoundError:
-        return ""
+def output(*argv, env=None):
+    return subprocess.run(argv, capture_output=True, text=True, env=env).stdout
 
 
-def output(*argv):
-    return subprocess.run(argv, capture_output=True, text=True).stdout
-
-
-def find_window(name):
-    ids = output("xdotool", "search", "--name", f"^{name}$").split()
+def find_window(name, env=None):
+    ids = output("xdotool", "search", "--name", f"^{name}$", env=env).split()
     return int(ids[0]) if ids else None
 
 
-def geometry(window):
+def geometry(window, env=None):
     """(x, y, width, height) of the window's client area on the screen."""
     fields = {}
-    for line in output("xwininfo", "-id", str(window)).splitlines():
+    for line in output("xwininfo", "-id", str(window), env=env).splitlines():
         key, _, value = line.strip().partition(":")
         fields[key] = value.strip()
     return tuple(int(fields[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y",
                                           "Width", "Height"))
+
+
+def frame_of(window, env=None):
+    """(x, y, width, height) of a window with its window manager's frame."""
+    x, y, width, height = geometry(window, env)
+    extents = output("xprop", "-id", str(window), "_NET_FRAME_EXTENTS",
+                     env=env).partition("=")[2]
+    left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0,) * 4
+    return x - left, y - top, width + left + right, height + top + bottom
+
+
+def overlap(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
+def inside(a, b):
+    return b[0] <= a[0] and b[1] <= a[1] and a[0] + a[2] <= b[0] + b[2] and a[1] + a[3] <= b[1] + b[3]
+
+
+def marked(marker, exclude=()):
+    """The live processes whose environment holds `marker` (NAME=VALUE),
+    this one and `exclude` left out: what a run or a desk started, also
+    what left its session (tmux servers, D-Bus services)."""
+    needle = marker.encode()
+    found = []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        pid = int(entry)
+        if pid == os.getpid() or pid in exclude:
+            continue
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if needle not in f.read().split(b"\0"):
+                    continue
+        except OSError:  # gone meanwhile, or not ours to read
+            continue
+        if alive(pid):
+            found.append(pid)
+    return found
+
+
+def end_marked(marker, exclude=()):
+    """Ends every process that marked() finds: asked first, so that an X
+    server takes its socket and lock with it; killed when it will not go.
+    Returns those it found."""
+    found = marked(marker, exclude)
+    for signal_number in (signal.SIGTERM, signal.SIGKILL):
+        for pid in marked(marker, exclude):
+            try:
+                os.kill(pid, signal_number)
+            except OSError:
+                pass
+        within(lambda: not marked(marker, exclude), 10)
+    return found
+
+
+def register_x_display(number):
+    """Notes a display this run's servers hold, so that the check for what
+    the run left behind looks at its files and at no one else's."""
+    register = os.environ.get("GLIMMET2_X_REGISTER")
+    if register:
+        with open(register, "a") as f:
+            f.write(f"{number}\n")
+
+
+def remove_dead_x_files(number):
+    """A display's socket and lock, once the server that held them is gone
+    (a killed server leaves them)."""
+    lock = f"/tmp/.X{number}-lock"
+    try:
+        if alive(int(read_file(lock).strip())):
+            return
+    except ValueError:
+        pass
+    for path in (lock, f"/tmp/.X11-unix/X{number}"):
+        try:
+            os.remove(path)
+        except OSError:
+            pass
+
+
+class XServer:
+    """An X server of the test's own, Xvfb or Xorg, that picks a free
+    display itself (so several can start at once), logs to a file, and is
+    registered with the run. -noreset keeps it from resetting when its last
+    client leaves: a connection made during such a reset fails."""
+
+    def __init__(self, argv, name, env=None):
+        read, write = os.pipe()
+        try:
+            self.process = start([*argv, "-displayfd", str(write), "-noreset", "-nolisten", "tcp"],
+                                 name, pass_fds=(write,), env=env)
+        finally:
+            os.close(write)
+        number = b""
+        with os.fdopen(read, "rb") as answer:
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([answer], [], [], DEADLINE)
+                piece = os.read(answer.fileno(), 16) if ready else b""
+                if not piece:
+                    break
+                number += piece
+        if not number.strip().isdigit():
+            self.process.end()
+            raise AssertionError(f"{name} did not start{tail(self.process.log)}")
+        self.number = number.strip().decode()
+        self.display = ":" + self.number
+        register_x_display(self.number)
+
+    def stop(self):
+        self.process.end()
+        remove_dead_x_files(self.number)
+
+
+def xvfb(screen="1280x1024x24", env=None, name="Xvfb"):
+    return XServer(["Xvfb", "-screen", "0", screen], name, env)
 
 
 class Image:
@@ -318,12 +497,203 @@ def click_at(x, y, times=1):
                    check=True)
 
 
-def settle(term):
+def settle(place):
     """Returns once every click made before has been handled: a count
-    clicked after them has turned red, and clicked again, grey."""
-    for red in (True, False):
-        term.click(*LAYOUT.count(SURVIVE, 8))
-        wait(lambda: term.red(*LAYOUT.count(SURVIVE, 8)) == red, "a click to be answered")
+    clicked after them has turned on, and clicked again, off. The program
+    handles clicks in order."""
+    cell = LAYOUT.count(SURVIVE, 8)
+    for on in (True, False):
+        place.click(cell)
+        wait(lambda: place.on(cell) == on, "a click to be answered", logs=place.logs())
+
+
+class Place:
+    """The program running somewhere, seen and clicked as a person would:
+    one driver per place it runs (a tmux pane, a terminal on a desk, Wine's
+    console, the browser page), the same calls on each. Cells are (row,
+    column) on the panel, named through LAYOUT. `cannot` names the steps a
+    place cannot take, and why."""
+
+    cannot = {}
+    monitors = None  # the desk's monitors, (x, y, width, height) each, where it has several
+
+    def start(self):
+        """Starts the program; returns once its generations run."""
+        raise NotImplementedError
+
+    def click(self, cell, times=1):
+        raise NotImplementedError
+
+    def on(self, cell):
+        """True when a count's cell shows the count in its rule."""
+        raise NotImplementedError
+
+    def counter(self):
+        """The generation counter, or None while it cannot be read."""
+        raise NotImplementedError
+
+    def picture(self):
+        """What the field window shows, as bytes to compare."""
+        raise NotImplementedError
+
+    def close_field(self):
+        """Closes the field's window as its close box does."""
+        raise NotImplementedError
+
+    def status(self):
+        """The program's exit status, or None while it runs."""
+        raise NotImplementedError
+
+    def errors(self):
+        """What the program wrote to its standard error."""
+        return ""
+
+    def field_frame(self):
+        """The field window with its frame, (x, y, width, height), where
+        the cells' rectangles are."""
+        raise NotImplementedError
+
+    def cell_rect(self, row, column):
+        raise NotImplementedError
+
+    def given_back(self, test):
+        """Asserts that the terminal or console is as it was before."""
+        raise NotImplementedError
+
+    def logs(self):
+        """The logs a failed wait shows: every process this place started."""
+        return []
+
+    def close(self):
+        pass
+
+
+# The steps of the scenarios, each written once against Place.
+def step_panel(test, place):
+    """Drawn with the default rules, the counter going."""
+    wait(lambda: (place.counter() or 0) > 0, "the generations", logs=place.logs())
+    for label, counts in ((SURVIVE, {5}), (BIRTH, {3, 4, 5})):
+        shown = {n for n in range(9) if place.on(LAYOUT.count(label, n))}
+        test.assertEqual(shown, counts, f"the counts shown on in {label!r}")
+
+
+def step_covers_no_control(test, place):
+    """The field window, frame included, covers no cell of any control,
+    and lies on one monitor where there are several."""
+    field = place.field_frame()
+    test.assertIsNotNone(field, "no field window")
+    for control, (row, first, last) in LAYOUT.controls().items():
+        for column in range(first, last + 1):
+            test.assertFalse(overlap(place.cell_rect(row, column), field),
+                             f"the field window {field} covers {control} at {row},{column}")
+    if place.monitors:
+        test.assertTrue(any(inside(field, m) for m in place.monitors),
+                        f"the field window {field} lies on no monitor {place.monitors}")
+
+
+def step_toggle(test, place):
+    cell = LAYOUT.count(SURVIVE, 0)
+    place.click(cell)
+    wait(lambda: place.on(cell), "survive with 0 neighbours to turn on", logs=place.logs())
+    place.click(cell)
+    wait(lambda: not place.on(cell), "survive with 0 neighbours to turn off", logs=place.logs())
+
+
+def step_pause_holds(test, place):
+    place.click(LAYOUT.button("PAUSE", 1))
+    settle(place)
+    place.held, place.held_picture = place.counter(), place.picture()
+    settle(place)
+    test.assertEqual(place.counter(), place.held, "generations ran while paused")
+    test.assertEqual(place.picture(), place.held_picture, "the picture changed while paused")
+
+
+def step_step(test, place):
+    place.click(LAYOUT.button("STEP", 1))
+    wait(lambda: place.counter() == place.held + 1, "STEP to run one generation",
+         logs=place.logs())
+    wait(lambda: place.picture() != place.held_picture, "the picture to change after STEP",
+         logs=place.logs())
+    settle(place)
+    test.assertEqual(place.counter(), place.held + 1, "STEP ran more than one generation")
+
+
+def step_double_click(test, place):
+    place.click(LAYOUT.button("STEP", 2), times=2)
+    wait(lambda: place.counter() == place.held + 3, "a double click on STEP to step twice",
+         logs=place.logs())
+    settle(place)
+    test.assertEqual(place.counter(), place.held + 3, "a double click stepped more than twice")
+
+
+def step_reseed(test, place):
+    before = place.picture()
+    place.click(LAYOUT.density(9))
+    settle(place)
+    test.assertEqual(place.picture(), before, "a reseed showed before the next generation")
+    place.click(LAYOUT.button("STEP", 3))
+    wait(lambda: place.counter() == 1, "STEP after the reseed to count 1", logs=place.logs())
+    wait(lambda: place.picture() != before, "the reseeded field to show", logs=place.logs())
+
+
+def step_quit(test, place):
+    place.click(LAYOUT.button("QUIT", 2))
+    wait(lambda: place.status() is not None, "QUIT to end the program", logs=place.logs())
+    test.assertEqual(place.status(), 0)
+    test.assertEqual(place.errors(), "")
+
+
+def step_close_box(test, place):
+    place.close_field()
+    wait(lambda: place.status() is not None, "the close box to end the program",
+         logs=place.logs())
+    test.assertEqual(place.status(), 0)
+    test.assertEqual(place.errors(), "")
+
+
+def step_given_back(test, place):
+    place.given_back(test)
+
+
+STEPS = {"panel": step_panel, "covers no control": step_covers_no_control,
+         "toggle": step_toggle, "pause holds": step_pause_holds, "step": step_step,
+         "double click": step_double_click, "reseed": step_reseed, "quit": step_quit,
+         "close box": step_close_box, "given back": step_given_back}
+
+# Every place runs the scenarios its row names, each in one start of the
+# program; a step the place cannot take is reported as skipped, by name.
+SCENARIOS = {
+    "work the panel": ["panel", "covers no control", "toggle", "pause holds", "step",
+                       "double click", "reseed", "quit", "given back"],
+    "close the field": ["panel", "covers no control", "close box", "given back"],
+}
+
+
+def run_scenario(test, place, scenario):
+    """Runs a scenario's steps on a place started afresh; ends it after."""
+    test.addCleanup(place.close)
+    place.start()
+    for name in SCENARIOS[scenario]:
+        if name in place.cannot:
+            with test.subTest(step=name):
+                test.skipTest(f"{name}: {place.cannot[name]}")
+            continue
+        # The first step that fails ends the scenario: the later ones
+        # build on it.
+        try:
+            STEPS[name](test, place)
+        except AssertionError as failure:
+            raise AssertionError(f"step {name!r}: {failure}") from None
+
+
+def add_scenario_tests(case, places):
+    """Adds a test to a TestCase for each place and scenario its row names:
+    places maps a name to (a function that makes the place, scenarios)."""
+    for name, (make, scenarios) in places.items():
+        for scenario in scenarios:
+            method = "test_" + re.sub(r"\W+", "_", f"{name} {scenario}")
+            setattr(case, method, lambda self, make=make, scenario=scenario:
+                    run_scenario(self, make(self), scenario))
 
 
 def start_once_again(start, what, log=None, stop=lambda: None):
@@ -341,6 +711,37 @@ def start_once_again(start, what, log=None, stop=lambda: None):
         return start()
     except AssertionError as failure:
         stop()
-        shown = read_file(log)[-4000:] if log else ""
         raise AssertionError(f"{what} did not start, twice: {failure}" +
-                             (f"\n---- its log:\n{shown}" if shown else "")) from None
+                             (tail(log) if log else "")) from None
+
+
+def with_xvfb(argv):
+    """Runs a command on an Xvfb of its own, DISPLAY and XVFB_PID naming it;
+    XVFB_SCREEN sets the screen's size, XVFB_CPU the one CPU it runs on."""
+    pin = ["taskset", "-c", os.environ["XVFB_CPU"]] if os.environ.get("XVFB_CPU") else []
+    own_logs = None
+    if not _logs["folder"]:  # outside a run: the server's log goes with it
+        own_logs = _logs["folder"] = tempfile.mkdtemp(prefix="glimmet2-xvfb-")
+    server = XServer([*pin, "Xvfb", "-screen", "0",
+                      os.environ.get("XVFB_SCREEN", "1280x1024x24")], "Xvfb")
+    try:
+        env = dict(os.environ, DISPLAY=server.display, XVFB_PID=str(server.process.pid))
+        command = subprocess.Popen(argv, env=env)
+        # The command's own signals end it; this one waits for it.
+        for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(number, lambda n, _: command.send_signal(n))
+        status = command.wait()
+        if status != 0 and own_logs:
+            print(tail(server.process.log), file=sys.stderr)
+        return status
+    finally:
+        server.stop()
+        if own_logs:
+            shutil.rmtree(own_logs, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 2 and sys.argv[1] == "with-xvfb":
+        sys.exit(with_xvfb(sys.argv[2:]))
+    print("usage: lab.py with-xvfb COMMAND...", file=sys.stderr)
+    sys.exit(2)

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/wait.h"
 #include "tests/x11_probe.h"
 
 namespace glimmet {
@@ -75,10 +76,10 @@ void Drain(const Child& child) {
   }
 }
 
-// The exit status, or -1 if the child has not ended within the time given
-// (it is then killed).
-int Wait(const Child& child, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+// The exit status, or -1 if the child has not ended by the deadline (it is
+// then killed).
+int Wait(const Child& child) {
+  const auto deadline = std::chrono::steady_clock::now() + testing::kDeadline;
   int status = 0;
   while (waitpid(child.pid_, &status, WNOHANG) == 0) {
     if (child.terminal_ >= 0) Drain(child);
@@ -102,11 +103,9 @@ std::string ReadAll(int fd) {
 }
 
 Window WaitForWindow(XProbe& probe, const std::string& name) {
-  for (int i = 0; i < 500; ++i) {
-    if (Window w = probe.Find(name)) return w;
-    std::this_thread::sleep_for(10ms);
-  }
-  return 0;
+  Window found = 0;
+  testing::WaitUntil([&] { return (found = probe.Find(name)) != 0; });
+  return found;
 }
 
 TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
@@ -117,10 +116,7 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
   ASSERT_NE(w, 0u);
   // Named before it is placed and shown: where it is shown counts.
   auto geometry = probe.Geometry(w);
-  for (int i = 0; i < 500 && geometry && !geometry->shown_; ++i) {
-    std::this_thread::sleep_for(10ms);
-    geometry = probe.Geometry(w);
-  }
+  testing::WaitUntil([&] { return !(geometry = probe.Geometry(w)) || geometry->shown_; });
   ASSERT_TRUE(geometry && geometry->shown_);
   // Its terminal, a pty of the test's, has no window to find, so its panel
   // could be anywhere: the field opens in the screen's far corner.
@@ -135,31 +131,27 @@ TEST(ProgramTest, ShowsTheAutomatonAndEndsWhenTheWindowIsClosed) {
   EXPECT_EQ(geometry->height_, 100);
   // Two changes in a row: the first may be only the first picture drawn.
   auto changed_from = [&](const std::vector<std::int32_t>& before) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    for (;;) {
+    std::vector<std::int32_t> now;
+    testing::WaitUntil([&] {
       Drain(child);
-      auto now = probe.Pixels(w);
-      if (now != before || std::chrono::steady_clock::now() > deadline) return now;
-      std::this_thread::sleep_for(10ms);
-    }
+      return (now = probe.Pixels(w)) != before;
+    });
+    return now;
   };
   // The window is named before it is shown, and cannot be read until it is.
   std::vector<std::int32_t> first;
-  for (const auto deadline = std::chrono::steady_clock::now() + 10s;
-       first.size() != 10000u && std::chrono::steady_clock::now() < deadline;
-       std::this_thread::sleep_for(10ms))
-    first = probe.Pixels(w);
+  testing::WaitUntil([&] { return (first = probe.Pixels(w)).size() == 10000u; });
   ASSERT_EQ(first.size(), 10000u);
   const auto second = changed_from(first);
   EXPECT_NE(changed_from(second), second) << "the picture does not move";
   probe.RequestClose(w);
-  EXPECT_EQ(Wait(child, 5000ms), 0);
+  EXPECT_EQ(Wait(child), 0);
   EXPECT_EQ(ReadAll(child.stderr_), "");
 }
 
 TEST(ProgramTest, WithoutADisplayItSaysSoAndFails) {
   Child child = Start(Setting::kNoDisplay);
-  EXPECT_EQ(Wait(child, 10000ms), 1);
+  EXPECT_EQ(Wait(child), 1);
   const std::string message = ReadAll(child.stderr_);
   EXPECT_EQ(message.rfind("glimmet2: cannot open the cell view window: ", 0), 0u) << message;
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
@@ -171,7 +163,7 @@ TEST(ProgramTest, WithoutADisplayItSaysSoAndFails) {
 
 TEST(ProgramTest, WithoutATerminalItSaysSoAndFails) {
   Child child = Start(Setting::kNoTerminal);
-  EXPECT_EQ(Wait(child, 10000ms), 1);
+  EXPECT_EQ(Wait(child), 1);
   const std::string message = ReadAll(child.stderr_);
   EXPECT_EQ(message.rfind("glimmet2: no terminal to work on", 0), 0u) << message;
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;

@@ -87,7 +87,6 @@ TEST(ScreenModelTest, ControlBytesAreNotPassedOn) {
   EXPECT_EQ(model.At(1, 6).ch_, 'b');
   EXPECT_EQ(model.At(1, 7).ch_, 'c');  // the bell does nothing
   EXPECT_EQ(model.At(1, 8).ch_, '?');
-  Write(model, "");
   EXPECT_EQ(model.Column(), 9);
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/wait.h"
 #include "view/view_window.h"
 
 namespace glimmet {
@@ -49,14 +50,10 @@ Shown ReadOnce(HWND window, int scale, int pass) {
 }
 
 // The window paints in its own thread: what it shows once every cell is
-// right, or after 10 s.
+// right, or at the deadline.
 Shown Read(HWND window, int scale, int pass) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  Shown shown = ReadOnce(window, scale, pass);
-  while (shown.wrong >= 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    shown = ReadOnce(window, scale, pass);
-  }
+  Shown shown;
+  testing::WaitUntil([&] { return (shown = ReadOnce(window, scale, pass)).wrong < 0; });
   return shown;
 }
 

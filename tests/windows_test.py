@@ -2,7 +2,8 @@
 """GLIMMET2's Windows build in Wine's own console window (wineconsole), as
 a Windows user has it: cmd starts the program after some earlier work, and
 the panel and the "Glimmet" window are worked with the real pointer through
-xdotool and read back from the X server's pixels.
+xdotool and read back from the X server's pixels. The console is a place of
+the laboratory's (lab.Place).
 
 Usage: windows_test.py PROGRAM.EXE   (DISPLAY set to a private X server
 without a window manager and WINEPREFIX to a booted prefix, as
@@ -17,8 +18,8 @@ import time
 import unittest
 
 import lab
-from lab import (LAYOUT, Image, PanelReader, click_at, find_window, geometry, output,
-                 read_file, settle, wait)
+from lab import (LAYOUT, Image, PanelReader, Place, click_at, find_window, geometry, output,
+                 read_file, wait)
 
 PROGRAM = None
 EARLIER = 5  # lines of earlier work on the console
@@ -60,12 +61,13 @@ def text_changes(before, after, box):
             if before.pixel(x, y) != after.pixel(x, y)]
 
 
-class Console(PanelReader):
+class Console(PanelReader, Place):
     """Wine's console window running cmd, which shows earlier work, waits
     for a key, runs the program and keeps the window open afterwards; or,
     to send a control event, a stand-in for cmd that does the same."""
 
-    def __init__(self, through_ctrl_event=False):
+    def __init__(self, through_ctrl_event=False, side=100):
+        self.side = side  # the field's client area: 100 x 100 cells at its scale
         self.dir = tempfile.mkdtemp(prefix="glimmet2-wine-")
         self.status_file = os.path.join(self.dir, "status")
         self.trigger = os.path.join(self.dir, "break")
@@ -84,13 +86,15 @@ class Console(PanelReader):
             shell = [os.path.join(os.path.dirname(PROGRAM), "glimmet2-ctrl-event.exe"),
                      str(EARLIER), *map(str, STAND_IN_AT), windows_path(self.trigger),
                      windows_path(self.status_file), windows_path(PROGRAM)]
-        self.process = subprocess.Popen(["wineconsole"] + shell,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait(lambda: self.find() is not None, "the console window")
+        self.process = lab.start(["wineconsole"] + shell, "wineconsole")
+        wait(lambda: self.find() is not None, "the console window", logs=self.logs())
         self.window = self.find()
-        wait(lambda: self.earlier_shown(), "the earlier work on the console")
+        wait(lambda: self.earlier_shown(), "the earlier work on the console", logs=self.logs())
         self.before_size = geometry(self.window)[2:]
         self.before = self.shot()
+
+    def logs(self):
+        return [self.process]
 
     @staticmethod
     def consoles():
@@ -115,13 +119,36 @@ class Console(PanelReader):
             return (0, 0, 0) in row and any(min(p) > 150 for p in row)
         return sum(text_row(y) for y in range(image.height)) > EARLIER * 4
 
-    def run(self):
-        """Lets cmd go on to the program; returns once the panel is there."""
+    def start(self):
+        """Lets cmd go on to the program; returns once the panel and the
+        field are there, the generations going."""
         subprocess.run(["xdotool", "windowfocus", "--sync", str(self.window)], check=True)
         subprocess.run(["xdotool", "key", "space"], check=True)
-        wait(lambda: geometry(self.window)[2:] != self.before_size, "the console to take the panel's size")
+        wait(lambda: geometry(self.window)[2:] != self.before_size,
+             "the console to take the panel's size", logs=self.logs())
         self.measure()
-        wait(lambda: (self.counter() or 0) > 0, "the panel's generations")
+        wait(lambda: (self.counter() or 0) > 0, "the panel's generations", logs=self.logs())
+        wait(lambda: find_window("Glimmet") is not None, "the Glimmet window", logs=self.logs())
+        self.outer, self.client = self.find_field()
+
+    def find_field(self):
+        """The window's outer rectangle and the corner of the part of it
+        where the field changes, once that is a whole side x side block."""
+        side = self.side
+        window = find_window("Glimmet")
+        outer = geometry(window)
+        seen = []
+
+        def whole():
+            shots = [Image(window)]
+            time.sleep(0.2)  # a sample of the running field, not a wait for it
+            shots.append(Image(window))
+            changed = text_changes(shots[0], shots[1], (0, 0, outer[2], outer[3]))
+            seen.extend(changed)
+            xs, ys = [x for x, _ in seen], [y for _, y in seen]
+            return seen and (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) == (side, side)
+        wait(whole, f"the field to fill a {side} x {side} client area", logs=self.logs())
+        return outer, (min(x for x, _ in seen), min(y for _, y in seen))
 
     def measure(self):
         """The text's origin and cell size, from the console window's size
@@ -132,16 +159,45 @@ class Console(PanelReader):
         self.origin = (border, h - border - 14 * height)
         self.cell_size = (width, height)
 
-    def click(self, row, column):
+    def cell_rect(self, row, column):
         x, y = geometry(self.window)[:2]
         width, height = self.cell_size
-        x += self.origin[0] + (column - 1) * width + width // 2
-        y += self.origin[1] + (row - 1) * height + height // 2
-        click_at(x, y)
+        return (x + self.origin[0] + (column - 1) * width,
+                y + self.origin[1] + (row - 1) * height, width, height)
+
+    def click(self, cell, times=1):
+        x, y, width, height = self.cell_rect(*cell)
+        click_at(x + width // 2, y + height // 2, times)
+
+    def on(self, cell):
+        return self.red(*cell)
+
+    def picture(self):
+        return Image(find_window("Glimmet")).crop(*self.client, self.side, self.side).data
+
+    def field_frame(self):
+        window = find_window("Glimmet")
+        return geometry(window) if window else None
+
+    def close_field(self):
+        """Wine's own caption, without a window manager: the close box is
+        the last of its buttons, at the top right."""
+        (x, y, width, _), (left, top) = self.outer, self.client
+        click_at(x + width - left - 8, y + (top - left) // 2 + left)
 
     def status(self):
         text = read_file(self.status_file).strip()
         return int(text) if text else None
+
+    def given_back(self, test):
+        # Wine's console window takes its size back a moment after the call.
+        wait(lambda: geometry(self.window)[2:] == self.before_size,
+             "the console's size given back")
+        after = self.shot()
+        # The text only: the caption shows whether the window has the focus.
+        rows = (0, self.origin[1], after.width, EARLIER * self.cell_size[1])
+        test.assertEqual(text_changes(self.before, after, rows), [],
+                         "the earlier work given back")
 
     def close(self):
         """A key ends cmd's last pause, and with cmd the console; what is
@@ -158,35 +214,19 @@ class Console(PanelReader):
 
 
 class WineConsole(unittest.TestCase):
-    def start(self, through_ctrl_event=False):
-        console = Console(through_ctrl_event)
+    """What only Windows has: the window's place, frame and icons, a
+    control event, a display at 200 %, no console at all. The scenarios
+    every place runs are added from PLACES below."""
+
+    def start(self, through_ctrl_event=False, side=100):
+        console = Console(through_ctrl_event, side)
         self.addCleanup(console.close)
-        console.run()
-        wait(lambda: find_window("Glimmet") is not None, "the Glimmet window")
+        console.start()
         return console
 
-    def field(self, side=100):
-        """The window's outer rectangle and the part of it where the field
-        changes, once that is a whole side x side block."""
-        window = find_window("Glimmet")
-        outer = geometry(window)
-        seen = []
-
-        def whole():
-            shots = [Image(window)]
-            time.sleep(0.2)
-            shots.append(Image(window))
-            changed = text_changes(shots[0], shots[1], (0, 0, outer[2], outer[3]))
-            seen.extend(changed)
-            xs, ys = [x for x, _ in seen], [y for _, y in seen]
-            return seen and (max(xs) - min(xs) + 1, max(ys) - min(ys) + 1) == (side, side)
-        wait(whole, f"the field to fill a {side} x {side} client area")
-        left, top = min(x for x, _ in seen), min(y for _, y in seen)
-        return outer, (left, top)
-
-    def test_the_panel_the_field_and_quit(self):
+    def test_the_window_its_corner_frame_and_icons(self):
         console = self.start()
-        (x, y, width, height), (left, top) = self.field()
+        (x, y, width, height), (left, top) = console.outer, console.client
         self.assertEqual((x, y), (300, 300), "the window's corner")
         # The client area is the field: the frame is as wide on the right and
         # at the bottom as on the left.
@@ -196,39 +236,21 @@ class WineConsole(unittest.TestCase):
         self.assertEqual(sorted(icons), [16, 32], "the window's icon sizes")
         self.assertTrue(icons[16] == embedded_icon(0) and icons[32] == embedded_icon(1),
                         "the window's icons are not the program's")
-
-        console.click(*LAYOUT.count(lab.SURVIVE, 0))
-        wait(lambda: console.red(*LAYOUT.count(lab.SURVIVE, 0)), "a count to toggle")
-        console.click(*LAYOUT.button("PAUSE", 1))
-        settle(console)
-        count = console.counter()
-        settle(console)
-        self.assertEqual(console.counter(), count, "generations ran while paused")
-        console.click(*LAYOUT.button("STEP", 1))
-        wait(lambda: console.counter() == count + 1, "STEP to run one generation")
-
-        console.click(*LAYOUT.button("QUIT", 2))
-        wait(lambda: console.status() is not None, "QUIT to end the program")
-        self.assertEqual(console.status(), 0)
-        self.assertGivenBack(console)
+        lab.step_quit(self, console)
 
     def test_a_control_event(self):
         # The stand-in puts its console where the field usually opens: the
         # field opens beside the panel instead.
         console = self.start(through_ctrl_event=True)
         self.assertEqual(geometry(console.window)[:2], STAND_IN_AT)
-        (x, y, width, height), _ = self.field()
-        left, top = (a + b for a, b in zip(STAND_IN_AT, console.origin))
-        right, bottom = left + 44 * console.cell_size[0], top + 14 * console.cell_size[1]
-        self.assertFalse(x < right and left < x + width and y < bottom and top < y + height,
-                         f"the field at {(x, y, width, height)} covers the panel at "
-                         f"{(left, top, right, bottom)}")
+        lab.step_covers_no_control(self, console)
         open(console.trigger, "w").close()
-        wait(lambda: console.status() is not None, "Ctrl+C as an event to end the program")
+        wait(lambda: console.status() is not None, "Ctrl+C as an event to end the program",
+             logs=console.logs())
         # The system's default handler ends it: with STATUS_CONTROL_C_EXIT on
         # Windows, 0 in Wine 8. 2 is the stand-in's failure to send.
         self.assertIn(console.status() & 0xFFFFFFFF, (0, 0xC000013A))
-        self.assertGivenBack(console)
+        console.given_back(self)
 
     def test_a_display_at_200_percent(self):
         # Wine's DPI, as Windows' display settings set it; the program says
@@ -239,37 +261,16 @@ class WineConsole(unittest.TestCase):
                         "/d", "192", "/f"], check=True, capture_output=True)
         self.addCleanup(subprocess.run, ["wine", "reg", "delete", desktop, "/v", "LogPixels",
                                          "/f"], capture_output=True)
-        console = self.start()
-        (_, _, width, height), (left, top) = self.field(side=200)
+        console = self.start(side=200)
+        (_, _, width, height), (left, top) = console.outer, console.client
         self.assertEqual((width - 200 - left, height - 200 - top), (left, left))
-        console.click(*LAYOUT.button("PAUSE", 1))
-        settle(console)
+        console.click(LAYOUT.button("PAUSE", 1))
+        lab.settle(console)
         shot = Image(find_window("Glimmet"))
         blurred = [(x, y) for y in range(top, top + 200, 2) for x in range(left, left + 200, 2)
                    if len(set(shot.block(x, y, 2, 2))) != 1]
         self.assertEqual(blurred, [], "cells that are not 2 x 2 squares of one colour")
-        console.click(*LAYOUT.button("QUIT", 2))
-        wait(lambda: console.status() is not None, "QUIT to end the program")
-        self.assertEqual(console.status(), 0)
-
-    def assertGivenBack(self, console):
-        # Wine's console window takes its size back a moment after the call.
-        wait(lambda: geometry(console.window)[2:] == console.before_size,
-             "the console's size given back")
-        after = console.shot()
-        # The text only: the caption shows whether the window has the focus.
-        rows = (0, console.origin[1], after.width, EARLIER * console.cell_size[1])
-        self.assertEqual(text_changes(console.before, after, rows), [],
-                         "the earlier work given back")
-
-    def test_the_close_box(self):
-        console = self.start()
-        (x, y, width, _), (left, top) = self.field()
-        # Wine's own caption, without a window manager: the close box is the
-        # last of its buttons, at the top right.
-        click_at(x + width - left - 8, y + (top - left) // 2 + left)
-        wait(lambda: console.status() is not None, "the close box to end the program")
-        self.assertEqual(console.status(), 0)
+        lab.step_quit(self, console)
 
     def test_without_a_console_it_says_so_and_fails(self):
         ran = subprocess.run(["wine", PROGRAM], stdin=subprocess.DEVNULL, capture_output=True,
@@ -279,6 +280,12 @@ class WineConsole(unittest.TestCase):
         self.assertEqual(ran.stdout, "")
 
 
+# Wine's console as a place: the scenarios it runs (lab.SCENARIOS).
+PLACES = {"wineconsole": (lambda test: Console(), ["work the panel", "close the field"])}
+lab.add_scenario_tests(WineConsole, PLACES)
+
+
 if __name__ == "__main__":
     PROGRAM = sys.argv[1]
+    lab.use_logs(os.path.join(os.path.dirname(os.path.abspath(PROGRAM)), "test-logs"))
     unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)
