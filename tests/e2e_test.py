@@ -197,17 +197,12 @@ class Pane(Place):
 
 
 def window_id():
-    out = subprocess.run(["xdotool", "search", "--name", "^Glimmet$"], capture_output=True,
-                         text=True).stdout.split()
-    return out[0] if out else None
+    return lab.find_window("Glimmet")
 
 
 def screenshot():
-    wid = window_id()
-    if wid is None:
-        return None
-    return subprocess.run(["import", "-window", wid, "-depth", "8", "rgb:-"],
-                          capture_output=True).stdout
+    window = window_id()
+    return None if window is None else lab.Image(window).data
 
 
 class EndToEnd(unittest.TestCase):
@@ -267,6 +262,13 @@ class EndToEnd(unittest.TestCase):
         self.assert_static_screen()
         self.assert_counter_goes_on()
 
+    def test_window_class_and_icon(self):
+        window = window_id()
+        self.assertEqual(lab.output("xprop", "-id", str(window), "WM_CLASS").strip(),
+                         'WM_CLASS(STRING) = "glimmet2", "glimmet2"')
+        self.assertIn("Icon (32 x 32)", lab.output("xprop", "-id", str(window), "_NET_WM_ICON"),
+                      "the window has no icon of its own")
+
     def test_sigterm(self):
         os.kill(self.pane.program_pid(), 15)
         self.pane.given_back(self)
@@ -309,12 +311,10 @@ class SmallTerminal(unittest.TestCase):
         self.assertEqual(pane.rule(SURVIVE), "|||||X|||")
         pane.click(pane.layout.count(SURVIVE, 0))
         pane.wait(lambda: pane.rule(SURVIVE) == "X||||X|||", "survive to read X||||X|||")
-        pane.click(pane.layout.button("QUIT", 3))
-        pane.wait(pane.dead, "the program to end")
-        self.assertEqual(pane.status(), 0)
+        lab.step_quit(self, pane)
 
 
 if __name__ == "__main__":
     PROGRAM, XCLOSE = sys.argv[1], sys.argv[2]
     lab.use_logs(os.path.join(os.path.dirname(PROGRAM), "test-logs"))
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

@@ -212,9 +212,7 @@ class Faults(unittest.TestCase):
               f"{time.time() - started:.0f} s; resident {baseline} KiB after 10 000 "
               f"generations, {baseline + growth} KiB at the end", file=sys.stderr)
         self.assertLess(abs(growth), 1024, f"resident memory grew by {growth} KiB")
-        pane.click(pane.layout.button("QUIT", 1))
-        pane.wait(pane.dead, "the program to end")
-        self.assertEqual(pane.status(), 0)
+        lab.step_quit(self, pane)
 
     def test_garbage_on_the_terminal(self):
         pane = self.start()
@@ -228,10 +226,7 @@ class Faults(unittest.TestCase):
         self.assert_panel_intact(pane)
         first = pane.counter()
         pane.wait(lambda: pane.counter() > first, "the counter to go on")
-        pane.click(pane.layout.button("QUIT", 3))
-        pane.wait(pane.dead, "the program to end")
-        self.assertEqual(pane.status(), 0)
-        self.assertNotRegex(pane.errors(), "Sanitizer|runtime error")
+        lab.step_quit(self, pane)
 
     def test_the_terminal_goes_away(self):
         """The program dies of the hang-up, as terminal programs do; the
@@ -275,9 +270,7 @@ class Faults(unittest.TestCase):
         pane.settle()
         self.assertFalse(pane.dead(), "ended while paused")
         self.assertEqual(pane.counter(), count)
-        pane.click(pane.layout.button("QUIT"))
-        pane.wait(pane.dead, "the program to end")
-        self.assertEqual(pane.status(), 0)
+        lab.step_quit(self, pane)
 
     def test_window_closed_while_paused_then_step(self):
         pane = self.start()

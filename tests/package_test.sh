@@ -6,6 +6,7 @@
 # and QUIT ends it with 0.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?usage: package_test.sh BUILD-FOLDER}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -45,39 +46,9 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/example.glimmet2.glimme
 grep -q '^Terminal=true$' "$root/usr/share/applications/glimmet2.desktop"
 grep -q '^StartupWMClass=glimmet2$' "$root/usr/share/applications/glimmet2.desktop"
 
-# The installed program, started as the menu entry starts it.
-run_installed() {
-  local tmux=(tmux -S "$work/tmux" -f /dev/null)
-  "${tmux[@]}" new-session -d -x 80 -y 24 \
-    "$root/usr/games/glimmet2 2>$work/stderr; echo \$? >$work/status; sleep 60"
-  for _ in $(seq 200); do
-    "${tmux[@]}" capture-pane -p | grep -q 'GLIMMET2 - Cellular Automata Toy' && break
-    sleep 0.05
-  done
-  "${tmux[@]}" capture-pane -p | grep -q 'GLIMMET2 - Cellular Automata Toy' ||
-    { echo "the installed program shows no panel"; "${tmux[@]}" kill-server; return 1; }
-  for _ in $(seq 200); do
-    xdotool search --name '^Glimmet$' > /dev/null && break
-    sleep 0.05
-  done
-  # Desktops match the window to the menu entry by its class, and show
-  # its own icon.
-  local window
-  window=$(xdotool search --name '^Glimmet$' | head -n 1)
-  [[ "$(xprop -id "$window" WM_CLASS)" == 'WM_CLASS(STRING) = "glimmet2", "glimmet2"' ]] ||
-    { echo "the window's class is not glimmet2"; "${tmux[@]}" kill-server; return 1; }
-  xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (32 x 32)' ||
-    { echo "the window has no icon of its own"; "${tmux[@]}" kill-server; return 1; }
-  "${tmux[@]}" send-keys -H 1b 5b 3c 30 3b 34 32 3b 31 34 4d 1b 5b 3c 30 3b 34 32 3b 31 34 6d
-  for _ in $(seq 200); do
-    [[ -s "$work/status" ]] && break
-    sleep 0.05
-  done
-  "${tmux[@]}" kill-server
-  [[ "$(cat "$work/status" 2>/dev/null)" == 0 ]] || { echo "QUIT did not end it with 0"; return 1; }
-  [[ ! -s "$work/stderr" ]] || { cat "$work/stderr"; return 1; }
-}
-export -f run_installed
-export work root
-"$top/scripts/with-xvfb" bash -c run_installed
+# The installed program, started as the menu entry starts it, worked as
+# the end-to-end suite works the built one; desktops match its window to
+# the menu entry by its class, and show its own icon.
+"$top/scripts/with-xvfb" python3 "$top/tests/e2e_test.py" "$root/usr/games/glimmet2" \
+  "$build/glimmet2-xclose" Scenarios.test_tmux_work_the_panel EndToEnd.test_window_class_and_icon
 echo "package built, checked, installed and run"

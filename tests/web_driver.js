@@ -90,11 +90,11 @@ async function main() {
     const request = JSON.parse(line);
     let answer;
     try {
-      answer = { value: await requests[request.do](request) };
+      answer = { value: (await requests[request.do](request)) ?? null };
     } catch (error) {
       answer = { error: String(error.stack || error) };
     }
-    process.stdout.write(JSON.stringify(answer === undefined ? null : answer) + '\n');
+    process.stdout.write(JSON.stringify(answer) + '\n');
   }
   await browser.close();
   server.close();
