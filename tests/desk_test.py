@@ -106,9 +106,10 @@ class Terminal(PanelReader, Place):
         def start():
             self.process = lab.start(argv + command, kind, env=env)
             wait(lambda: self.find() is not None and os.path.exists(ready), f"{kind} to start",
-                 logs=[self.process])
+                 logs=[self.process], alive=self.process)
             self.window = self.find()
-            wait(self.measure, f"the marked cell in {kind}", logs=[self.process])
+            wait(self.measure, f"the marked cell in {kind}", logs=[self.process],
+                 alive=self.process)
         start_once_again(start, kind, stop=self.stop)
 
     def stop(self):
@@ -438,11 +439,14 @@ class WaylandTerminal(PanelReader, Place):
         os.mkfifo(os.path.join(folder, "go"), 0o666)
         self.process = None
 
+        # foot stays up as it runs its command; GNOME Terminal's client
+        # hands it to a server and ends.
         def start():
             self.process = run([*terminal, "sh", "-c", wayland_script(folder, program)])
+            stays = self.process if terminal[0] == "foot" else None
             wait(lambda: os.path.exists(os.path.join(folder, "ready")), f"{terminal[0]} to start",
-                 logs=self.logs())
-            wait(self.measure, f"the marked cell in {terminal[0]}", logs=self.logs())
+                 logs=self.logs(), alive=stays)
+            wait(self.measure, f"the marked cell in {terminal[0]}", logs=self.logs(), alive=stays)
         start_once_again(start, terminal[0], stop=self.close)
 
     def measure(self):

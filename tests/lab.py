@@ -187,15 +187,20 @@ def start(argv, name=None, **kwargs):
     return Started(argv, name, **kwargs)
 
 
-def wait(predicate, what, timeout=DEADLINE, logs=()):
+def wait(predicate, what, timeout=DEADLINE, logs=(), alive=None):
     """Returns as soon as predicate() is true, polling every 50 ms; fails,
     naming what it waited for and showing the tail of each log given
     (paths, or processes started here), when it is still false after
-    timeout s."""
+    timeout s, or at once when `alive`, a process that must stay up for
+    it, has ended."""
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         if predicate():
             return
+        if alive is not None and alive.poll() is not None:
+            shown = "".join(tail(getattr(log, "log", log)) for log in logs)
+            raise AssertionError(f"{alive.name} ended with status {alive.returncode} while "
+                                 f"waiting for: {what}{shown}")
         time.sleep(0.05)
     if not predicate():
         shown = "".join(tail(getattr(log, "log", log)) for log in logs)
@@ -510,58 +515,31 @@ def settle(place):
 class Place:
     """The program running somewhere, seen and clicked as a person would:
     one driver per place it runs (a tmux pane, a terminal on a desk, Wine's
-    console, the browser page), the same calls on each. Cells are (row,
-    column) on the panel, named through LAYOUT. `cannot` names the steps a
-    place cannot take, and why."""
+    console, the browser page), each with the same calls:
+
+      start()            starts the program; returns once its generations run
+      click(cell, times) left clicks on a cell, (row, column) named through LAYOUT
+      on(cell)           true when a count's cell shows the count in its rule
+      counter()          the generation counter, or None while it cannot be read
+      picture()          what the field window shows, as bytes to compare
+      close_field()      closes the field's window as its close box does
+      status()           the program's exit status, or None while it runs
+      field_frame()      the field window with its frame, (x, y, width, height),
+      cell_rect(r, c)    and a cell of the panel, where the screen has them
+      given_back(test)   asserts that the terminal or console is as it was
+
+    `cannot` names the steps a place cannot take, and why; `monitors` lists
+    the desk's monitors where it has several."""
 
     cannot = {}
-    monitors = None  # the desk's monitors, (x, y, width, height) each, where it has several
-
-    def start(self):
-        """Starts the program; returns once its generations run."""
-        raise NotImplementedError
-
-    def click(self, cell, times=1):
-        raise NotImplementedError
-
-    def on(self, cell):
-        """True when a count's cell shows the count in its rule."""
-        raise NotImplementedError
-
-    def counter(self):
-        """The generation counter, or None while it cannot be read."""
-        raise NotImplementedError
-
-    def picture(self):
-        """What the field window shows, as bytes to compare."""
-        raise NotImplementedError
-
-    def close_field(self):
-        """Closes the field's window as its close box does."""
-        raise NotImplementedError
-
-    def status(self):
-        """The program's exit status, or None while it runs."""
-        raise NotImplementedError
+    monitors = None
 
     def errors(self):
         """What the program wrote to its standard error."""
         return ""
 
-    def field_frame(self):
-        """The field window with its frame, (x, y, width, height), where
-        the cells' rectangles are."""
-        raise NotImplementedError
-
-    def cell_rect(self, row, column):
-        raise NotImplementedError
-
-    def given_back(self, test):
-        """Asserts that the terminal or console is as it was before."""
-        raise NotImplementedError
-
     def logs(self):
-        """The logs a failed wait shows: every process this place started."""
+        """The logs a failed wait shows: what this place started."""
         return []
 
     def close(self):

@@ -126,8 +126,13 @@ class Console(PanelReader, Place):
         subprocess.run(["xdotool", "key", "space"], check=True)
         wait(lambda: geometry(self.window)[2:] != self.before_size,
              "the console to take the panel's size", logs=self.logs())
-        self.measure()
-        wait(lambda: (self.counter() or 0) > 0, "the panel's generations", logs=self.logs())
+
+        # Wine resizes its console after the call returns, through sizes in
+        # between: the cells are measured afresh until the counter reads.
+        def counting():
+            self.measure()
+            return (self.counter() or 0) > 0
+        wait(counting, "the panel's generations", logs=self.logs())
         wait(lambda: find_window("Glimmet") is not None, "the Glimmet window", logs=self.logs())
         self.outer, self.client = self.find_field()
 
