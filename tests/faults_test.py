@@ -233,6 +233,9 @@ class Faults(unittest.TestCase):
         pane's shell outlives it to say so, by a handler of its own (one
         the program does not inherit, unlike an ignored signal)."""
         pane = self.start(program=f"trap : HUP; {e2e_test.PROGRAM}")
+        # As a terminal emulator does when its window closes: the hang-up
+        # to the terminal's process group, then the terminal gone.
+        os.killpg(pane.pane_pid, signal.SIGHUP)
         subprocess.run(pane.tmux + ["kill-pane", "-t", "g"], check=True)
         pane.wait(pane.dead, "the program to end after its terminal went away")
         self.assertEqual(pane.status(), 128 + signal.SIGHUP)

@@ -502,14 +502,15 @@ def click_at(x, y, times=1):
                    check=True)
 
 
-def settle(place):
-    """Returns once every click made before has been handled: a count
-    clicked after them has turned on, and clicked again, off. The program
-    handles clicks in order."""
-    cell = LAYOUT.count(SURVIVE, 8)
-    for on in (True, False):
-        place.click(cell)
-        wait(lambda: place.on(cell) == on, "a click to be answered", logs=place.logs())
+def settle(place, rate=4):
+    """Returns once every click made before has been handled: two clicks on
+    the growth track after them, one away from `rate` and one back, have
+    each moved the slider's marker there. The program handles clicks in
+    order, and a click on the track sets the rate whatever came before."""
+    for at in (9 if rate != 9 else 0, rate):
+        place.click(LAYOUT.growth(at))
+        wait(lambda: place.on(LAYOUT.growth(at)), f"a click on the growth track at {at}",
+             logs=place.logs())
 
 
 class Place:
