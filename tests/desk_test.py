@@ -110,7 +110,11 @@ class Terminal(PanelReader, Place):
             self.window = self.find()
             wait(self.measure, f"the marked cell in {kind}", logs=[self.process],
                  alive=self.process)
-        start_once_again(start, kind, stop=self.stop)
+        try:
+            start_once_again(start, kind, stop=self.stop)
+        except AssertionError:
+            shutil.rmtree(self.dir, ignore_errors=True)
+            raise
 
     def stop(self):
         if self.process is not None:
@@ -817,16 +821,32 @@ class BigDesks(Desk):
         self.addCleanup(server.stop)
         self.display = server.display
         self.started = []
-        self.xwayland_number = None
-        # An Xwayland that had to be killed leaves its files behind.
-        self.addCleanup(lambda: self.xwayland_number and
-                        lab.remove_dead_x_files(self.xwayland_number))
         self.addCleanup(lambda: [p.wait() for p in self.started])
-        self.addCleanup(lab.end_marked, self.marker)
+        self.addCleanup(self.end_desk)
         self.use_display(self.display)  # for xdotool, import and xwininfo
         # One move made through XTEST after the server starts: without it
         # mutter passes warped pointers on to no Wayland client.
         subprocess.run(["xdotool", "mousemove_relative", "1", "0"], check=True)
+
+    def end_desk(self):
+        """Ends everything the desk started. An Xwayland that had to be
+        killed leaves its socket and lock behind: the displays whose lock
+        names a process of the desk's are noted with the run, and their
+        files go once their servers have."""
+        ours = set(lab.marked(self.marker))
+        numbers = set()
+        for name in os.listdir("/tmp"):
+            if name.startswith(".X") and name.endswith("-lock"):
+                try:
+                    if int(read_file(f"/tmp/{name}").strip()) in ours:
+                        numbers.add(name[2:-5])
+                except ValueError:
+                    pass
+        for number in numbers:
+            lab.register_x_display(number)
+        lab.end_marked(self.marker)
+        for number in numbers:
+            lab.remove_dead_x_files(number)
 
     def start_session(self, name, desk):
         """gnome-shell now and then hangs as it starts (a child it forks
@@ -839,7 +859,7 @@ class BigDesks(Desk):
         for attempt in range(3):
             if self.try_desk(name, desk):
                 break
-            lab.end_marked(self.marker)
+            self.end_desk()
         else:
             self.fail(f"{name} did not start in three tries" +
                       "".join(lab.tail(p.log) for p in self.started))
@@ -886,8 +906,6 @@ class BigDesks(Desk):
         self.env["WAYLAND_DISPLAY"] = self.wayland_socket()
         # The program's X server: the compositor's Xwayland.
         self.env["DISPLAY"], auth = self.xwayland()
-        self.xwayland_number = self.env["DISPLAY"][1:]
-        lab.register_x_display(self.xwayland_number)
         if auth:
             self.env["XAUTHORITY"] = auth
         return True
