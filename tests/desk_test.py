@@ -30,7 +30,7 @@ import time
 import unittest
 
 import lab
-from lab import (LAYOUT, SURVIVE, Image, PanelReader, Place, click_at, find_red_cell,
+from lab import (LAYOUT, Image, PanelReader, Place, click_at, find_red_cell,
                  find_window, frame_of, geometry, output, point_to, read_file, read_status,
                  start_once_again, wait, within)
 
@@ -61,8 +61,6 @@ class Terminal(PanelReader, Place):
     its top-left cell, then runs the program each time it is released,
     `runs` times; after each run its shell reads, for half a second,
     whatever input is left for it. Then it waits without writing anything."""
-
-    cannot = {}
 
     def __init__(self, kind, runs=1, place="+0+0", columns=COLUMNS, rows=ROWS, font=None,
                  monitors=None):
@@ -337,9 +335,6 @@ class X11Desks(Desk):
         wait(lambda: output("xrandr", "--listmonitors").startswith(f"Monitors: {len(monitors)}"),
              "the monitors to be laid out")
 
-    def quit(self, term):
-        lab.step_quit(self, term)
-
     def check_quick_quits(self, term, name):
         """A tap on QUIT, the button held 2 ms, sixteen times: the release
         that follows the press so closely must never reach the shell."""
@@ -379,12 +374,12 @@ class X11Desks(Desk):
         wait(lambda: all(p == BACKGROUND for p in Image().block(x, y, width, height)),
              "the other window to cover the field")
         subprocess.run(["xdotool", "windowactivate", "--sync", str(term.window)], check=True)
-        self.quit(term)
+        lab.step_quit(self, term)
 
     def check_at_its_corner(self, term, name):
         term.start()
         self.assertEqual(frame_of(find_window("Glimmet"))[:2], (300, 300))
-        self.quit(term)
+        lab.step_quit(self, term)
 
 
 class ScreenDefaults(unittest.TestCase):
@@ -519,6 +514,11 @@ class WaylandTerminal(PanelReader, Place):
             self.process.wait()
 
 
+# What a terminal's place cannot do where the program is a native Wayland
+# client (sway, weston).
+NATIVE_WAYLAND = {"covers no control": "Wayland lets no program choose where its window goes"}
+
+
 def find_node(tree, name):
     """A window's node in sway's tree, or None."""
     if tree.get("name") == name:
@@ -619,9 +619,7 @@ class Sway(Desk):
         folder = tempfile.mkdtemp(dir=self.dir)
         os.chmod(folder, 0o777)
         term = WaylandTerminal(folder, self.program, self.start, self.grim, self.click_at,
-                               row["terminal"], self, cannot={
-                                   "covers no control": "Wayland lets no program choose where "
-                                   "its window goes"})
+                               row["terminal"], self, NATIVE_WAYLAND)
         self.addCleanup(term.close)
         return term
 
@@ -726,9 +724,7 @@ class Weston(Desk):
         wait(lambda: output("xdotool", "getmouselocation").startswith("x:1270 "), "the pointer")
         folder = tempfile.mkdtemp(dir=self.dir)
         term = WaylandTerminal(folder, PROGRAM, self.run_there, self.shoot, self.click_at,
-                               row["terminal"], self, cannot={
-                                   "covers no control": "Wayland lets no program choose where "
-                                   "its window goes"})
+                               row["terminal"], self, NATIVE_WAYLAND)
         self.addCleanup(term.close)
         return term
 

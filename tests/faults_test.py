@@ -17,7 +17,7 @@ import unittest
 import e2e_test
 import lab
 from e2e_test import GREY, RED, Pane, window_id
-from lab import BIRTH, GROWTH, STATIC, SURVIVE, alive, click_bytes
+from lab import BIRTH, GROWTH, STATIC, SURVIVE, click_bytes
 
 GARBAGE_SENDS = 100  # of 300 bytes each
 SOAK_GENERATIONS = 200000

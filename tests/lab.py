@@ -20,7 +20,6 @@ import subprocess
 import sys
 import tempfile
 import time
-import unittest
 
 # How long any wait may take: enough for a sanitized build on a two-core
 # machine whose cores are both kept busy. A healthy run waits far less.
